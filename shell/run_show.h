@@ -1,0 +1,29 @@
+// The life of the show: start-up, the message loop, the window procedure,
+// the frame step and shutdown.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include "control/show.h"
+#include "platform/platform.h"
+
+// Runs the whole show on a platform. Exit status: 0 after a normal end, 1
+// when the show cannot start (one line on standard error says why).
+int RunShow(Platform& platform);
+
+// Start-up up to the first grand burst. The generator is seeded with `seed`
+// when given, else with the platform's time in seconds. On failure returns
+// false with `reason` set; what was acquired has been given back.
+bool StartShow(Show& show, Platform& platform, std::optional<uint32_t> seed, const char** reason);
+// Shutdown: display restored, surfaces and display released, canvas and pool freed.
+void StopShow(Show& show);
+
+// The window procedure; context is the Show.
+intptr_t WindowProc(void* context, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+using FrameStep = void (*)(Show& show, int32_t frameRate);
+// Dispatches messages and, whenever the queue is empty and more than 20 ms
+// have passed since the last frame began, runs one frame. Returns the quit
+// message's wParam.
+int32_t RunMessageLoop(Show& show, FrameStep frameStep);
+// Move, plot, filter into the locked back buffer, present.
+void RunFrame(Show& show, int32_t frameRate);
