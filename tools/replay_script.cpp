@@ -1,0 +1,237 @@
+#include "tools/replay_script.h"
+
+#include <cstdarg>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/show.h"
+#include "platform/headless/headless_platform.h"
+#include "shell/run_show.h"
+
+namespace {
+
+struct Replay {
+    HeadlessPlatform platform;
+    std::unique_ptr<Show> show;
+    size_t stripShown = 0;  // texts already printed by `strip`
+    std::string line;       // output buffer
+};
+
+std::vector<std::string> SplitWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    const size_t end = text.find('#') == std::string::npos ? text.size() : text.find('#');
+    while (i < end) {
+        while (i < end && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
+        size_t j = i;
+        while (j < end && text[j] != ' ' && text[j] != '\t' && text[j] != '\r') ++j;
+        if (j > i) words.push_back(text.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+// A decimal integer within [lo, hi]; a leading '-' only where lo < 0.
+bool ParseNumber(const std::string& word, int64_t lo, int64_t hi, int64_t& value) {
+    size_t i = 0;
+    bool negative = false;
+    if (lo < 0 && i < word.size() && word[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (i == word.size()) return false;
+    int64_t v = 0;
+    for (; i < word.size(); ++i) {
+        if (word[i] < '0' || word[i] > '9') return false;
+        v = v * 10 + (word[i] - '0');
+        if (v > int64_t(1) << 40) return false;
+    }
+    v = negative ? -v : v;
+    if (v < lo || v > hi) return false;
+    value = v;
+    return true;
+}
+
+void Print(std::ostream& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Print(std::ostream& out, const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    out << buffer;
+}
+
+uint64_t Fnv1a(const uint32_t* words, size_t count) {
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < count; ++i) {
+        for (int b = 0; b < 4; ++b) {
+            hash ^= (words[i] >> (8 * b)) & 0xFF;
+            hash *= 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+void PrintPool(const Show& show, std::ostream& out) {
+    const ParticlePool& pool = show.world.pool;
+    int32_t live = 0;
+    for (int32_t i = 0; i < pool.particleCount; ++i) {
+        const Particle& p = pool.particles[i];
+        if (p.life == 0) continue;
+        ++live;
+        Print(out, "slot %d %d %.9g %.9g %.9g %.9g 0x%06X %d\n", i, p.life, double(p.x), double(p.y), double(p.vx),
+              double(p.vy), p.color & 0xFFFFFFu, p.phase);
+    }
+    Print(out, "live %d of %d\n", live, pool.particleCount);
+}
+
+void PrintState(const Replay& replay, std::ostream& out) {
+    const Show& show = *replay.show;
+    const ShowParams& params = show.world.params;
+    const EffectState& effects = show.world.effects;
+    Print(out, "particleCount %d\n", show.world.pool.particleCount);
+    Print(out, "gravity %.9g\n", double(params.gravity));
+    Print(out, "damping %.9g\n", double(params.damping));
+    Print(out, "motionMode %d\n", params.motionMode);
+    Print(out, "fanRepeats %d\n", params.fanRepeats);
+    Print(out, "fanSpokes %d\n", params.fanSpokes);
+    Print(out, "turnSin %.9g\n", double(params.turnSin));
+    Print(out, "turnCos %.9g\n", double(params.turnCos));
+    Print(out, "windStrength %.9g\n", double(params.windStrength));
+    Print(out, "effectAngle %d\n", effects.effectAngle);
+    Print(out, "mirrorToggle %d\n", effects.mirrorToggle ? 1 : 0);
+    Print(out, "windTicks %d\n", effects.windTicks);
+    Print(out, "windStep %d\n", effects.windStep);
+    Print(out, "bannerTicks %d\n", show.bannerTicks);
+    Print(out, "frameRate %d\n", show.frameRate);
+    Print(out, "random %u\n", show.world.random.state);
+    std::string armed;
+    for (const auto& [id, timer] : replay.platform.timers) {
+        armed += (armed.empty() ? "" : ",") + std::to_string(id) + ":" + std::to_string(timer.period);
+    }
+    out << "armed " << (armed.empty() ? "none" : armed) << "\n";
+    std::string stopped;
+    for (uint32_t id : kFlaggedTimers) {
+        if (show.timerStopped[id]) stopped += (stopped.empty() ? "" : ",") + std::to_string(id);
+    }
+    out << "stopped " << (stopped.empty() ? "none" : stopped) << "\n";
+}
+
+void PrintImage(const Replay& replay, std::ostream& out) {
+    const Canvas& canvas = replay.show->canvas;
+    const uint64_t canvasHash = Fnv1a(canvas.pixels, size_t(canvas.width) * size_t(canvas.height));
+    const uint64_t outputHash = Fnv1a(replay.platform.back.data(), replay.platform.back.size());
+    Print(out, "canvas %016" PRIx64 "\n", canvasHash);
+    Print(out, "output %016" PRIx64 "\n", outputHash);
+}
+
+void PrintStrip(Replay& replay, std::ostream& out) {
+    const auto& texts = replay.platform.texts;
+    for (; replay.stripShown < texts.size(); ++replay.stripShown) {
+        const HeadlessPlatform::DrawnText& t = texts[replay.stripShown];
+        Print(out, "text %d %d %u \"", t.x, t.y, t.color);
+        out << t.text << "\"\n";
+    }
+}
+
+intptr_t ClickParam(int64_t x, int64_t y) { return intptr_t(uint32_t(x) & 0xFFFF) | intptr_t(uint32_t(y) & 0xFFFF) << 16; }
+
+}  // namespace
+
+int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
+    auto replay = std::make_unique<Replay>();
+    // The replay platform starts at tick 0; time itself never moves.
+    std::string text;
+    int lineNumber = 0;
+    auto fail = [&](const std::string& why) {
+        out.flush();
+        err << "line " << lineNumber << ": " << why << "\n";
+        return 2;
+    };
+    while (std::getline(script, text)) {
+        ++lineNumber;
+        const std::vector<std::string> words = SplitWords(text);
+        if (words.empty()) continue;
+        const std::string& command = words[0];
+        const size_t args = words.size() - 1;
+        int64_t a = 0, b = 0;
+
+        auto want = [&](size_t lo, size_t hi) { return args >= lo && args <= hi; };
+        auto bad_count = [&]() { return fail("wrong number of words for '" + command + "'"); };
+        auto bad_number = [&](const std::string& word) { return fail("not a valid number: '" + word + "'"); };
+
+        if (command == "start") {
+            if (!want(1, 1)) return bad_count();
+            if (!ParseNumber(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
+            if (replay->show) return fail("'start' appears once");
+            replay->show = std::make_unique<Show>();
+            const char* reason = nullptr;
+            if (!StartShow(*replay->show, replay->platform, uint32_t(a), &reason)) {
+                return fail(std::string("the show cannot start: ") + reason);
+            }
+            continue;
+        }
+
+        const bool known = command == "frame" || command == "frames" || command == "timer" || command == "key" ||
+                           command == "lclick" || command == "rclick" || command == "pool" || command == "state" ||
+                           command == "image" || command == "strip";
+        if (!known) return fail("unknown command '" + command + "'");
+
+        // Check the words before anything runs.
+        if (command == "frame") {
+            if (!want(0, 1)) return bad_count();
+            a = 47;
+            if (args == 1 && !ParseNumber(words[1], INT32_MIN, INT32_MAX, a)) return bad_number(words[1]);
+        } else if (command == "frames") {
+            if (!want(1, 2)) return bad_count();
+            if (!ParseNumber(words[1], 0, INT32_MAX, a)) return bad_number(words[1]);
+            b = 47;
+            if (args == 2 && !ParseNumber(words[2], INT32_MIN, INT32_MAX, b)) return bad_number(words[2]);
+        } else if (command == "timer" || command == "key") {
+            if (!want(1, 1)) return bad_count();
+            if (!ParseNumber(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
+        } else if (command == "lclick" || command == "rclick") {
+            if (!want(2, 2)) return bad_count();
+            if (!ParseNumber(words[1], -32768, 65535, a)) return bad_number(words[1]);
+            if (!ParseNumber(words[2], -32768, 65535, b)) return bad_number(words[2]);
+        } else if (!want(0, 0)) {
+            return bad_count();
+        }
+        if (!replay->show) return fail("the script must begin with 'start SEED'");
+
+        Show& show = *replay->show;
+        if (command == "frame") {
+            RunFrame(show, int32_t(a));
+        } else if (command == "frames") {
+            for (int64_t i = 0; i < a; ++i) RunFrame(show, int32_t(b));
+        } else if (command == "timer") {
+            WindowProc(&show, MsgTimer, uintptr_t(a), 0);
+        } else if (command == "key") {
+            WindowProc(&show, MsgKeyDown, uintptr_t(a), 0);
+        } else if (command == "lclick") {
+            WindowProc(&show, MsgLButtonDown, 0, ClickParam(a, b));
+        } else if (command == "rclick") {
+            WindowProc(&show, MsgRButtonDown, 0, ClickParam(a, b));
+        } else if (command == "pool") {
+            PrintPool(show, out);
+        } else if (command == "state") {
+            PrintState(*replay, out);
+        } else if (command == "image") {
+            PrintImage(*replay, out);
+        } else if (command == "strip") {
+            PrintStrip(*replay, out);
+        }
+        if (replay->platform.quitPosted) {
+            out << "quit " << replay->platform.quitCode << "\n";
+            StopShow(show);
+            return 0;
+        }
+    }
+    if (replay->show) StopShow(*replay->show);
+    return 0;
+}
