@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/bitmap_font.h"
+
 namespace {
 
 constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
@@ -55,6 +57,8 @@ void HeadlessPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_
     Log("DrawTexts");
     for (int32_t i = 0; i < count; ++i) {
         texts.push_back({runs[i].x, runs[i].y, textColor, std::string(runs[i].text, size_t(runs[i].length))});
+        DrawTextRun(primary.data(), kScreenWidth * 4, kScreenWidth, kScreenHeight, runs[i].x, runs[i].y,
+                    runs[i].text, runs[i].length, textColor);
     }
 }
 
