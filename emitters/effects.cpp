@@ -1,0 +1,252 @@
+// Particle-borne effects. Every spawning effect walks its parent range in
+// ascending slot order, reading each parent's life when it gets there, so a
+// spark that lands further up the range is visited as a parent in the same
+// tick. Each parent starts its own free-slot scan at slot 0.
+//
+// Arithmetic: expressions are evaluated in double from float fields, float
+// table entries and float constants, and rounded to float when stored.
+#include "emitters/effects.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr int32_t AxisStepX[4] = {0, 0, 1, -1};
+constexpr int32_t AxisStepY[4] = {1, -1, 0, 0};
+constexpr float HexDirX[8] = {1.0f, -1.0f, 0.5f, -0.5f, -0.5f, 0.5f, 0.0f, 0.0f};
+constexpr float HexDirY[8] = {0.0f, 0.0f, 0.866f, 0.866f, -0.866f, -0.866f, 0.0f, 0.0f};
+constexpr int32_t WindSteps[8] = {-2, -3, -5, -7, 2, 4, 6, 8};
+
+// Non-negative remainder: the table index of any whole-degree angle.
+inline int32_t Degrees(int64_t angle) {
+    return int32_t(((angle % 360) + 360) % 360);
+}
+
+// Number of slots that may be touched; an unallocated pool has none.
+inline int32_t SlotCount(const ParticlePool& pool) {
+    return pool.particles ? pool.particleCount : 0;
+}
+
+// First slot of the last eighth.
+inline int32_t LastEighthStart(int32_t n) { return n - n / 8; }
+
+// What a spawning effect needs of its parent, read before its sparks are
+// written (sparks only ever go to free slots, never to the live parent).
+struct Parent {
+    float x, y, vx, vy;
+    uint32_t color;
+    int32_t phase;
+};
+
+inline Parent ReadParent(const Particle& p) {
+    return Parent{p.x, p.y, p.vx, p.vy, p.color, p.phase};
+}
+
+inline bool IsLive(const Particle& p) { return p.life != 0; }
+
+inline bool LifeWithin(const Particle& p, int32_t highest) {
+    return p.life >= 1 && p.life <= highest;
+}
+
+}  // namespace
+
+void SpawnMirrorGlitter(World& world) {
+    ParticlePool& pool = world.pool;
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = LastEighthStart(n); i < n; ++i) {
+        if (!IsLive(pool.particles[i])) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t spark = 0; spark < 3 && slot < n; ++spark) {
+            Particle& p = ClaimSlot(pool, slot, 23);
+            p.color = parent.color;
+            const int32_t r1 = Rand(world.random);
+            p.vx = float((r1 % 4) - 1);
+            const int32_t r2 = Rand(world.random);
+            p.vy = float((r2 % 4) - 2);
+            p.x = parent.y;
+            p.y = parent.x;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void SpawnSprayTrail(World& world) {
+    ParticlePool& pool = world.pool;
+    const AngleTables& t = world.angles;
+    int32_t& angle = world.effects.effectAngle;
+    angle = Degrees(angle);
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = LastEighthStart(n); i < n; ++i) {
+        if (!IsLive(pool.particles[i])) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t spark = 0; spark < 6 && slot < n; ++spark) {
+            Particle& p = ClaimSlot(pool, slot, 65);
+            p.color = parent.color;
+            p.vx = float(double(parent.vx) + double(2.0f) * double(t.SinTable[angle]));
+            p.vy = float(double(parent.vy) + double(2.0f) * double(t.CosTable[angle]));
+            p.x = parent.x;
+            p.y = parent.y;
+            angle = (angle + 3) % 360;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+// The two mirror effects differ only in which velocity component gets the
+// fan offset k; `cross` selects the alternating variant.
+static void SpawnMirrorSparks(World& world, bool cross) {
+    ParticlePool& pool = world.pool;
+    bool& toggle = world.effects.mirrorToggle;
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = LastEighthStart(n); i < n; ++i) {
+        if (!IsLive(pool.particles[i])) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t k = -3; k <= 2 && slot < n; ++k) {
+            Particle& p = ClaimSlot(pool, slot, 175);
+            p.color = parent.color;
+            const double offset = double(float(k));
+            const bool onVy = !cross || toggle;
+            const bool onVx = !cross || !toggle;
+            p.vy = float(double(parent.vx) + (onVy ? offset : 0.0));
+            p.vx = float(double(parent.vy) + (onVx ? offset : 0.0));
+            p.y = parent.x;
+            p.x = parent.y;
+            toggle = !toggle;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void SpawnMirrorFan(World& world) { SpawnMirrorSparks(world, false); }
+
+void SpawnMirrorCross(World& world) { SpawnMirrorSparks(world, true); }
+
+void SpawnEchoSpiral(World& world) {
+    ParticlePool& pool = world.pool;
+    const AngleTables& t = world.angles;
+    int32_t& angle = world.effects.effectAngle;
+    angle = Degrees(angle);
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = LastEighthStart(n); i < n; ++i) {
+        if (!IsLive(pool.particles[i])) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        // Both draws are made for every live parent, slots or not.
+        const int32_t r1 = Rand(world.random);
+        const float s = float(double((r1 % 32) + 10) * double(0.1f));
+        const float step = float(double(s) * double(0.006f));
+        const int32_t r2 = Rand(world.random);
+        const int32_t count = (r2 % 64) + 70;
+        double speed = double(s) * double(0.3f);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t spark = 0; spark < count && slot < n; ++spark) {
+            Particle& p = ClaimSlot(pool, slot, 135);
+            p.color = parent.color;
+            p.vx = float(speed * double(t.SinTable[angle]) + double(parent.vx));
+            p.vy = float(speed * double(t.CosTable[angle]) + double(parent.vy));
+            p.x = float(double(640.0f) - double(parent.x));
+            p.y = float(double(480.0f) - double(parent.y));
+            angle = (angle + 6) % 360;
+            speed += double(step);
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void SpawnAxisSparks(World& world) {
+    ParticlePool& pool = world.pool;
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = 50; i < n; ++i) {
+        if (!LifeWithin(pool.particles[i], 12)) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t spark = 0; spark < 2 && slot < n; ++spark) {
+            const int32_t d = Rand(world.random) % 8;
+            // Indices 4 to 7 name no axis: the spark counts but takes no
+            // slot, so the found slot stays free for the next spark.
+            if (d >= 4) continue;
+            Particle& p = ClaimSlot(pool, slot, 135);
+            p.color = parent.color;
+            p.vx = float(double(3.0f) * double(float(AxisStepX[d])));
+            p.vy = float(double(3.0f) * double(float(AxisStepY[d])));
+            p.x = parent.x;
+            p.y = parent.y;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void SpawnHexSparks(World& world) {
+    ParticlePool& pool = world.pool;
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = n / 8; i < n; ++i) {
+        if (!LifeWithin(pool.particles[i], 7)) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t spark = 0; spark < 2 && slot < n; ++spark) {
+            const int32_t d = Rand(world.random) % 8;
+            Particle& p = ClaimSlot(pool, slot, 125);
+            p.color = parent.color;
+            p.vx = float(double(1.5f) * double(HexDirX[d]));
+            p.vy = float(double(1.5f) * double(HexDirY[d]));
+            p.x = parent.x;
+            p.y = parent.y;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void SpawnForkSplit(World& world) {
+    ParticlePool& pool = world.pool;
+    const AngleTables& t = world.angles;
+    const int32_t n = SlotCount(pool);
+    // One draw per tick: one tick in eight splits only the second half, into
+    // long-lived sparks.
+    const bool longTick = Rand(world.random) % 8 == 0;
+    const int32_t first = longTick ? n / 2 : n / 4;
+    const int32_t life = longTick ? 680 : 145;
+    for (int32_t i = first; i < n; ++i) {
+        if (!LifeWithin(pool.particles[i], 9)) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        // The heading turned by -60 and +60 degrees; Degrees() keeps any
+        // stored phase a valid index (headings 0 to 359 map to themselves).
+        const int32_t heading = Degrees(parent.phase);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t j = 0; j < 2 && slot < n; ++j) {
+            Particle& p = ClaimSlot(pool, slot, life);
+            p.color = parent.color;
+            p.phase = (heading + 300 + 120 * j) % 360;
+            p.vx = float(double(3.0f) * double(t.SinTable[p.phase]));
+            p.vy = float(double(3.0f) * double(t.CosTable[p.phase]));
+            p.x = parent.x;
+            p.y = parent.y;
+            slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+void ApplyWind(World& world) {
+    EffectState& fx = world.effects;
+    ParticlePool& pool = world.pool;
+    const AngleTables& t = world.angles;
+    fx.windTicks += 1;
+    if (fx.windTicks > 45) {
+        fx.windTicks = 0;
+        fx.windStep = WindSteps[Rand(world.random) % 8];
+    }
+    // 64-bit, so no pool size can overflow it; negative angles are brought
+    // into range by adding multiples of 360.
+    int64_t windAngle = 36035;
+    const double strength = double(world.params.windStrength);
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = 0; i < n; ++i) {
+        Particle& p = pool.particles[i];
+        if (!IsLive(p)) continue;
+        const int32_t a = Degrees(windAngle);
+        p.vx = float(double(p.vx) + strength * double(t.SinTable[a]));
+        p.vy = float(double(p.vy) + strength * double(t.CosTable[a]));
+        windAngle += fx.windStep;
+    }
+}
