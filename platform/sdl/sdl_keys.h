@@ -1,0 +1,10 @@
+// SDL key events as the virtual-key codes the show reads.
+#pragma once
+#include <SDL.h>
+#include <cstdint>
+
+// The virtual-key code of a key, or 0 for keys the show has no code for.
+// Letters follow the keyboard layout (the key's symbol), digits and the
+// keypad their position; the keypad without NumLock gives the navigation
+// keys, its 5 the Clear key.
+uint32_t VirtualKeyFromSdl(const SDL_Keysym& key);
