@@ -210,3 +210,22 @@ TEST(GrandBurst, TinyPoolsGetOnePartialLayer) {
             EXPECT_EQ(s.world.pool.particles[i].life > 0, i < 180) << count << " " << i;
     }
 }
+
+TEST(GrandBurst, ThreeLobesGiveRingsOrEllipses) {
+    for (int32_t rainbow : {0, 1}) {
+        RainbowWorld s(1900);
+        // m = 3, the wanted variant, and k above 0.5 so the ellipse has height.
+        s.world.random.state = FindState([rainbow](const auto& d) {
+            return (d[7] & 7) == 2 && (d[8] & 1) == rainbow && (d[6] & 15) != 0;
+        });
+        SpawnGrandBurst(s.world, 0, 0);
+        const Particle* p = s.world.pool.particles;  // 540 rays, 3 layers
+        EXPECT_EQ(p[0].life, rainbow ? 1800 : 1660);
+        const double halfX = p[0].vx;                   // S
+        const double halfY = rainbow ? p[45].vy : halfX;  // |A - B| at 90 degrees
+        for (int32_t ray = 0; ray < 540; ++ray) {
+            const double ex = p[ray].vx / halfX, ey = p[ray].vy / halfY;
+            EXPECT_NEAR(ex * ex + ey * ey, 1.0, 1e-4) << rainbow << " " << ray;
+        }
+    }
+}
