@@ -16,18 +16,21 @@ static_assert(sizeof(Particle) == 28, "seven 32-bit fields");
 struct ParticlePool {
     int32_t particleCount = 1900;
     Particle* particles = nullptr;
-    // Free-slot index: every slot below lowestFree is live.
+    // Free-slot index: every slot below lowestFree is live, and bit
+    // (slot % 64) of freeBits[slot / 64] is set exactly when the slot is free
+    // (bits past the last slot stay clear). Shares the particles' block.
     int32_t lowestFree = 0;
+    uint64_t* freeBits = nullptr;
 };
 
 // Allocates particleCount zeroed records, clears every life, then draws one
-// phase per slot in slot order. Returns false (pool left empty) when the
-// storage cannot be had.
+// phase per slot in slot order. Returns false when the storage cannot be had
+// or particleCount is below 1; the pool then has no slots (particleCount 0).
 bool CreatePool(ParticlePool& pool, Rng& random);
 void DestroyPool(ParticlePool& pool);
 // Empties the pool and re-creates it with count slots. When that many cannot
 // be allocated the pool keeps its previous size (still emptied, with fresh
-// phases) and false is returned.
+// phases) and false is returned; so does a count below 1 or beyond int32.
 bool ResizePool(ParticlePool& pool, Rng& random, int64_t count);
 
 // The free-slot scan, the one way claimers find slots: the lowest free slot
