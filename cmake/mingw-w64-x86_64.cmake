@@ -1,0 +1,16 @@
+# Cross build of the Windows program with MinGW-w64 for 64-bit Windows:
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(STARVANE_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${STARVANE_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${STARVANE_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${STARVANE_MINGW_PREFIX}-windres)
+
+# Headers and libraries from the MinGW sysroot only; programs from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${STARVANE_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

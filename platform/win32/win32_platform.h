@@ -1,0 +1,53 @@
+// The Windows backend: a topmost pop-up window, the exclusive DirectDraw 7
+// display with a visible surface and one attached back buffer, GDI text on
+// the visible surface, window timers and the thread's message queue.
+#pragma once
+#include <windows.h>
+#include <ddraw.h>
+#include "platform/platform.h"
+
+class Win32Platform final : public Platform {
+public:
+    explicit Win32Platform(HINSTANCE instance) : instance(instance) {}
+
+    bool CreateShowWindow(WindowProcedure proc, void* context) override;
+    void FocusShowWindow() override;
+    ScreenRect ShowClientRect() override;
+    intptr_t DefaultWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+    const char* OpenDisplay() override;
+    void ClearSurfaces() override;
+    void DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) override;
+    uint32_t* LockBackBuffer(int32_t& pitch) override;
+    void UnlockBackBuffer() override;
+    void Present() override;
+    void RestoreDisplay() override;
+    void ReleaseDisplay() override;
+
+    void SetShowTimer(uint32_t id, uint32_t period) override;
+    void KillShowTimer(uint32_t id) override;
+
+    uint32_t TickCount() override;
+    uint32_t TimeSeconds() override;
+
+    bool PeekShowMessage() override;
+    int32_t GetShowMessage(ShowMessage& message) override;
+    void DispatchShowMessage(const ShowMessage& message) override;
+    void PostQuit(int32_t code) override;
+    void WaitForMessage(uint32_t timeoutMs) override;
+
+    HINSTANCE instance;
+    // Set while the window is being created, from its first WM_NCCREATE on.
+    HWND window = nullptr;
+    WindowProcedure proc = nullptr;
+    void* context = nullptr;
+
+    IDirectDraw7* directDraw = nullptr;
+    IDirectDrawSurface7* primarySurface = nullptr;
+    IDirectDrawSurface7* backSurface = nullptr;
+    bool backLocked = false;
+
+    // The message GetShowMessage took last, with the fields ShowMessage
+    // does not carry (window, time, cursor position) for DispatchMessageA.
+    MSG lastMessage = {};
+};
