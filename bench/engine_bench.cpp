@@ -2,12 +2,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/canvas.h"
 #include "engine/motion.h"
 #include "engine/particle_pool.h"
 #include "engine/random.h"
 #include "engine/show_params.h"
+#include "engine/trail_filter.h"
 
 namespace {
 
@@ -72,6 +74,36 @@ void BM_PlotParticles(benchmark::State& state) {
     DestroyPool(pool);
 }
 BENCHMARK(BM_PlotParticles)->Arg(1900)->Arg(3600)->Arg(100000);
+
+// A whole frame's engine work: move, plot, filter into a 1024 x 768 image,
+// with every slot live.
+void BM_RunFrame(benchmark::State& state) {
+    Rng random;
+    ParticlePool pool = MakeLivePool(int32_t(state.range(0)), random);
+    ShowParams params;
+    Canvas canvas;
+    canvas.width = kCanvasWidth;
+    canvas.height = kCanvasHeight;
+    canvas.bitsPerPixel = 32;
+    AllocateCanvas(canvas);
+    std::vector<uint32_t> output(size_t(kOutputWidth) * kOutputHeight);
+    int32_t frames = 0;
+    for (auto _ : state) {
+        MoveParticles(pool, params);
+        PlotParticles(pool, canvas);
+        TrailFilter(canvas, output.data(), kOutputWidth * 4);
+        benchmark::ClobberMemory();
+        if (++frames == 64) {
+            state.PauseTiming();
+            FillLive(pool, random);
+            frames = 0;
+            state.ResumeTiming();
+        }
+    }
+    FreeCanvas(canvas);
+    DestroyPool(pool);
+}
+BENCHMARK(BM_RunFrame)->Arg(3600)->Arg(100000);
 
 // The reference scan: a walk over life.
 int32_t PlainNextFree(const ParticlePool& pool, int32_t from) {
