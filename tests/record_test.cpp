@@ -303,6 +303,21 @@ TEST(Recorder, UnwritableOutputFailsAndLeavesNothing) {
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"plain"});
 }
 
+TEST(Recorder, InterruptedRunRemovesWhatItWrote) {
+    ScratchDir dir;
+    for (const char* out : {"frames", "still.png"}) {
+        volatile std::sig_atomic_t stop = 0;
+        RecordStats stats;
+        std::ostringstream err;
+        const RecordOptions options = Parsed({"--seconds", "5", "--out", dir / out});
+        EXPECT_EQ(RunRecording(options, err, false, &stats, [&](const HeadlessPlatform&, uint32_t n) { stop = n == 5; },
+                               &stop),
+                  130);
+        EXPECT_EQ(stats.frames, 5u);
+        EXPECT_TRUE(dir.Names().empty()) << out;
+    }
+}
+
 TEST(Recorder, VideoWithoutFfmpegNamesThePackage) {
     ScratchDir dir;
     const char* saved = getenv("PATH");

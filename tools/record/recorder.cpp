@@ -1,5 +1,6 @@
 #include "tools/record/recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -33,8 +34,7 @@ void DrawProgress(ProgressBar& bar, std::ostream& err, uint32_t clockMs, uint32_
     bar.lastDrawn = wall;
     bar.shown = true;
     constexpr int kWidth = 30;
-    const double done = durationMs ? double(clockMs) / durationMs : 1.0;
-    const int filled = final ? kWidth : int(done * kWidth);
+    const int filled = int(std::min(1.0, double(clockMs) / durationMs) * kWidth);
     char line[160];
     std::snprintf(line, sizeof line, "\r[%-*.*s] %7.1f / %.1f s  %6u frames  %5.0f frames/s", kWidth, filled,
                   "##############################", clockMs / 1000.0, durationMs / 1000.0, frames,
@@ -45,7 +45,7 @@ void DrawProgress(ProgressBar& bar, std::ostream& err, uint32_t clockMs, uint32_
 }  // namespace
 
 int RunRecording(const RecordOptions& options, std::ostream& err, bool progress, RecordStats* stats,
-                 const FrameHook& hook) {
+                 const FrameHook& hook, const volatile std::sig_atomic_t* interrupted) {
     RecordStats local;
     RecordStats& s = stats ? *stats : local;
     s = RecordStats{};
@@ -83,15 +83,21 @@ int RunRecording(const RecordOptions& options, std::ostream& err, bool progress,
         // The destroy message ends every run at its time; a frame past it
         // means the show did not stop, so stop it here.
         if (int32_t(p.clock - options.durationMs) > 0) platform.quitPosted = true;
+        if (interrupted && *interrupted) platform.quitPosted = true;
         DrawProgress(bar, err, p.clock, options.durationMs, s.frames, false);
     };
 
     const int status = RunShow(platform);
     s.wallSeconds = SecondsSince(bar.start);
-    DrawProgress(bar, err, options.durationMs, options.durationMs, s.frames, true);
+    DrawProgress(bar, err, platform.clock, options.durationMs, s.frames, true);
     if (status != 0) {
         AbandonFrameOutput(output);
         return 1;
+    }
+    if (interrupted && *interrupted) {
+        AbandonFrameOutput(output);
+        err << "starvane-record: interrupted; nothing was written\n";
+        return 130;
     }
     if (writeFailed || !FinishFrameOutput(output, error)) {
         AbandonFrameOutput(output);
@@ -107,7 +113,8 @@ int RunRecording(const RecordOptions& options, std::ostream& err, bool progress,
     return 0;
 }
 
-int RecordMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+int RecordMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress,
+               const volatile std::sig_atomic_t* interrupted) {
     RecordOptions options;
     std::string error;
     if (!ParseRecordOptions(args, options, error)) {
@@ -118,5 +125,5 @@ int RecordMain(const std::vector<std::string>& args, std::ostream& out, std::ost
         out << kRecordHelp;
         return 0;
     }
-    return RunRecording(options, err, progress);
+    return RunRecording(options, err, progress, nullptr, {}, interrupted);
 }
