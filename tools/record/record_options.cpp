@@ -45,7 +45,9 @@ const char kRecordHelp[] =
     "frames (142 for 3 s).\n"
     "\n"
     "Exit status: 0 done, 1 the show could not start, 2 a bad option or an\n"
-    "output that cannot be written (nothing is left under the final name).\n";
+    "output that cannot be written, 130 interrupted (Ctrl-C). Output is written\n"
+    "under a temporary name beside the final one and renamed when complete;\n"
+    "a failed or interrupted run removes it and leaves nothing.\n";
 
 namespace {
 
