@@ -10,7 +10,7 @@ mode=${1:-show}
 # Packages the build and the show need, then those only the tests need.
 show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
-  imagemagick g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri)
+  imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri)
 
 install_missing() {
   local missing=()
