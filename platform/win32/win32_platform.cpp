@@ -137,6 +137,9 @@ const char* Win32Platform::OpenDisplay() {
         backSurface = nullptr;
         return "cannot reach the back buffer";
     }
+    // Showing the window and changing the mode left it waiting to be painted;
+    // its background brush would black out the banner drawn next.
+    ValidateRect(window, nullptr);
     return nullptr;
 }
 
