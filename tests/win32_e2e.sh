@@ -69,6 +69,14 @@ wineserver -w
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || fail "registry"
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 || fail "registry"
 wineserver -w
+# Bring the desktop up before the show, so that the show's window creation
+# never races its start.
+wine explorer /desktop=Default,1024x768 >"$work/explorer.log" 2>&1 &
+for _ in $(seq 300); do
+    xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdotool search --name 'Wine desktop' >/dev/null 2>&1 || fail "the Wine desktop did not come up"
 
 shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
 # Pixels of exactly one colour inside a crop.
@@ -88,7 +96,8 @@ max_value() {
 
 cp "$exe" "$work/starvane.exe"
 log "start the show"
-(cd "$work" && wine starvane.exe >"$out/starvane.out" 2>&1; echo $? >"$work/status") &
+# Wine's own error reports land in starvane.out with the show's output.
+(cd "$work" && WINEDEBUG=-all,err+all wine starvane.exe >"$out/starvane.out" 2>&1; echo $? >"$work/status") &
 
 # The banner, "___Press 'H' For Help " at (1, 5) in 0x62F8F8, shows for
 # about 5.5 s; the first frames put the grand burst in the middle below it.
