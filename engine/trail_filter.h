@@ -10,9 +10,26 @@ constexpr int32_t kOutputWidth = 1024;
 constexpr int32_t kOutputHeight = 768;
 
 // output: row 0 of the 1024 x 768 image, rows outputPitch bytes apart; null
-// filters the canvas alone. The canvas must be 1024 x 719 with pitch 4096.
+// filters the canvas alone. The canvas must be 1024 x 719 with pitch 4096 and
+// 32 bits per pixel; any other canvas (a freed one included) is left alone.
 void TrailFilter(Canvas& canvas, uint32_t* output, int32_t outputPitch);
 
 // The plain per-byte rule, one byte at a time: the definition the fast paths
 // are checked against.
 void TrailFilterReference(Canvas& canvas, uint32_t* output, int32_t outputPitch);
+
+// The code paths behind TrailFilter. All give the same result; TrailFilter
+// takes the fastest this processor has, chosen once.
+enum TrailFilterPath : int32_t {
+    TrailFilterPortable = 0,  // plain C++, any processor
+    TrailFilterSse2 = 1,      // x86-64
+    TrailFilterAvx2 = 2,      // x86-64 with AVX2
+};
+constexpr int32_t kTrailFilterPathCount = 3;
+
+bool TrailFilterPathAvailable(TrailFilterPath path);
+TrailFilterPath TrailFilterBestPath();
+const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2"
+// Runs the given path; an unavailable one falls back to the portable path.
+void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output,
+                     int32_t outputPitch);
