@@ -15,17 +15,36 @@ constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
 
 intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
 
+// Starts SDL's video on a driver that puts a picture in front of someone.
+// Left to itself SDL falls back to drivers that show nothing (offscreen,
+// dummy, and evdev, a dummy with input), and a Wayland probe without a compositor prints to stderr; so
+// unless the user named a driver, the real ones are tried in SDL's order,
+// Wayland only where a compositor announces itself.
+bool StartVideo() {
+    if (SDL_getenv("SDL_VIDEODRIVER")) return SDL_Init(SDL_INIT_VIDEO) == 0;
+    const int32_t count = SDL_GetNumVideoDrivers();
+    for (int32_t i = 0; i < count; ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (!name || !std::strcmp(name, "offscreen") || !std::strcmp(name, "dummy") || !std::strcmp(name, "evdev"))
+            continue;
+        if (!std::strcmp(name, "wayland") && !SDL_getenv("WAYLAND_DISPLAY")) continue;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, name);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 SdlPlatform::~SdlPlatform() {
     ReleaseDisplay();
     if (window_) SDL_DestroyWindow(window_);
-    if (videoStarted_) SDL_Quit();
+    SDL_Quit();
 }
 
 bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     SDL_SetMainReady();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    if (!StartVideo()) return false;
     videoStarted_ = true;
     window_ = SDL_CreateWindow("df", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
                                SDL_WINDOW_FULLSCREEN_DESKTOP);

@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""Reads the show back from X screen captures (xwd files).
+
+    screen_probe.py info SHOT.xwd
+        strip and picture figures of one capture, one "name value" a line:
+        cyan (banner-coloured pixels in the text strip), extent (one past the
+        rightmost of them), lit (lit pixels around the centre) and text (the
+        strip read back through the program's own glyph table).
+    screen_probe.py gain BEFORE.xwd AFTER.xwd X Y
+        how many pixels of the 200 x 200 box around screen (X, Y) brightened
+        markedly from one capture to the next.
+    screen_probe.py startup DISPLAY OUTDIR
+        captures the screen over and over until a second after the banner
+        first shows (at most 15 s), then prints the figures of that last
+        capture and "burst N": the most lit centre pixels any capture of
+        that second showed. Keeps the captures it names as first.xwd and
+        second.xwd in OUTDIR.
+
+Text strip: rows 0 to 24; the show writes at (1, 5) in 8 x 16 cells.
+"""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+GLYPHS = os.path.join(HERE, "..", "platform", "font8x16_glyphs.inc")
+BANNER_RGB = (0x62, 0xF8, 0xF8)  # GDI colour 0xF8F862
+CENTRE = (512, 409)  # canvas (512, 384) on screen
+
+
+class Shot:
+    """An xwd capture of a 24- or 32-bit TrueColor screen."""
+
+    def __init__(self, path):
+        data = open(path, "rb").read()
+        h = struct.unpack(">25I", data[:100])
+        header_size, self_format = h[0], h[2]
+        self.width, self.height = h[4], h[5]
+        byte_order, bpp, self.pitch = h[7], h[11], h[12]
+        masks = h[14:17]
+        ncolors = h[19]
+        if self_format != 2 or bpp != 32:
+            sys.exit("%s: need a 32-bit ZPixmap capture" % path)
+        self.data = data[header_size + 12 * ncolors:]
+        self.order = "<" if byte_order == 0 else ">"
+        self.shifts = [(m & -m).bit_length() - 1 for m in masks]
+
+    def rgb(self, x, y):
+        at = y * self.pitch + 4 * x
+        (v,) = struct.unpack_from(self.order + "I", self.data, at)
+        return tuple((v >> s) & 0xFF for s in self.shifts)
+
+    def row(self, y, x0, x1):
+        """RGB tuples of pixels x0..x1-1 of row y."""
+        words = struct.unpack_from(self.order + "%dI" % (x1 - x0), self.data, y * self.pitch + 4 * x0)
+        r, g, b = self.shifts
+        return [((v >> r) & 0xFF, (v >> g) & 0xFF, (v >> b) & 0xFF) for v in words]
+
+
+def load_glyphs():
+    table = {}
+    code = 0x20
+    for line in open(GLYPHS):
+        line = line.split("//")[0]
+        rows = re.findall(r"0x([0-9A-Fa-f]{2})", line)
+        if len(rows) == 16:
+            table[tuple(int(r, 16) for r in rows)] = chr(code)
+            code += 1
+    return table
+
+
+def strip_figures(shot):
+    cyan, extent = 0, 0
+    for y in range(0, 25):
+        for x, p in enumerate(shot.row(y, 0, shot.width)):
+            if p == BANNER_RGB:
+                cyan += 1
+                extent = max(extent, x + 1)
+    return cyan, extent
+
+
+def strip_text(shot, glyphs, x0=1, y0=5):
+    """The text in the strip, cell by cell; '?' for a cell no glyph matches."""
+    rows = [shot.row(y0 + r, 0, shot.width) for r in range(16)]
+    out = []
+    for cell in range((shot.width - x0) // 8):
+        bits = []
+        for r in range(16):
+            v = 0
+            for c in range(8):
+                if rows[r][x0 + 8 * cell + c] != (0, 0, 0):
+                    v |= 0x80 >> c
+            bits.append(v)
+        out.append(glyphs.get(tuple(bits), "?"))
+    return "".join(out).rstrip()
+
+
+def lit_centre(shot, half=150, threshold=40):
+    cx, cy = CENTRE
+    n = 0
+    for y in range(cy - half, cy + half):
+        n += sum(1 for p in shot.row(y, cx - half, cx + half) if max(p) > threshold)
+    return n
+
+
+def gain(before, after, x, y, half=100, step=150):
+    n = 0
+    for yy in range(max(25, y - half), min(743, y + half)):
+        a = before.row(yy, max(0, x - half), min(1024, x + half))
+        b = after.row(yy, max(0, x - half), min(1024, x + half))
+        n += sum(1 for p, q in zip(a, b) if sum(q) - sum(p) > step)
+    return n
+
+
+def info(shot, glyphs):
+    cyan, extent = strip_figures(shot)
+    print("cyan %d" % cyan)
+    print("extent %d" % extent)
+    print("lit %d" % lit_centre(shot))
+    print("text %s" % strip_text(shot, glyphs))
+
+
+def capture(display, path):
+    env = dict(os.environ, DISPLAY=display)
+    subprocess.run(["xwd", "-root", "-silent", "-out", path], env=env, check=True)
+
+
+def banner_showing(shot):
+    # A quick look at the first few cells instead of the whole strip.
+    for y in range(5, 21):
+        if BANNER_RGB in shot.row(y, 0, 48):
+            return True
+    return False
+
+
+def startup(display, outdir):
+    glyphs = load_glyphs()
+    os.makedirs(outdir, exist_ok=True)
+    work = os.path.join(outdir, "poll.xwd")
+    deadline = time.monotonic() + 15
+    first_seen = None
+    burst = 0
+    index = 0
+    while time.monotonic() < deadline:
+        capture(display, work)
+        taken = time.monotonic()
+        shot = Shot(work)
+        if first_seen is None:
+            if not banner_showing(shot):
+                time.sleep(0.02)
+                continue
+            first_seen = taken
+            shutil.copy(work, os.path.join(outdir, "first.xwd"))
+        burst = max(burst, lit_centre(shot))
+        index += 1
+        if taken - first_seen >= 1.0:
+            shutil.copy(work, os.path.join(outdir, "second.xwd"))
+            os.remove(work)
+            info(shot, glyphs)
+            print("burst %d" % burst)
+            print("captures %d" % index)
+            return 0
+    print("banner never showed", file=sys.stderr)
+    return 1
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "info":
+        info(Shot(argv[2]), load_glyphs())
+        return 0
+    if len(argv) == 6 and argv[1] == "gain":
+        print(gain(Shot(argv[2]), Shot(argv[3]), int(argv[4]), int(argv[5])))
+        return 0
+    if len(argv) == 4 and argv[1] == "startup":
+        return startup(argv[2], argv[3])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
