@@ -270,6 +270,9 @@ bool TrailFilterPathAvailable(TrailFilterPath path) {
         case TrailFilterAvx2:
             __builtin_cpu_init();  // may be asked before the run-time start-up code ran
             return __builtin_cpu_supports("avx2");
+        case TrailFilterAvx512:
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 #endif
         default:
             return false;
@@ -277,9 +280,11 @@ bool TrailFilterPathAvailable(TrailFilterPath path) {
 }
 
 TrailFilterPath TrailFilterBestPath() {
-    static const TrailFilterPath best = TrailFilterPathAvailable(TrailFilterAvx2)   ? TrailFilterAvx2
-                                        : TrailFilterPathAvailable(TrailFilterSse2) ? TrailFilterSse2
-                                                                                    : TrailFilterPortable;
+    static const TrailFilterPath best = [] {
+        for (int32_t p = kTrailFilterPathCount - 1; p > 0; --p)
+            if (TrailFilterPathAvailable(TrailFilterPath(p))) return TrailFilterPath(p);
+        return TrailFilterPortable;
+    }();
     return best;
 }
 
@@ -291,6 +296,8 @@ const char* TrailFilterPathName(TrailFilterPath path) {
             return "sse2";
         case TrailFilterAvx2:
             return "avx2";
+        case TrailFilterAvx512:
+            return "avx512";
     }
     return "unknown";
 }
@@ -300,6 +307,9 @@ void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output, int
     if (!TrailFilterPathAvailable(path)) path = TrailFilterPortable;
     switch (path) {
 #if STARVANE_TRAIL_X86
+        case TrailFilterAvx512:
+            TrailFilterAvx512Pass(canvas.pixels, output, outputPitch);
+            return;
         case TrailFilterAvx2:
             TrailFilterAvx2Pass(canvas.pixels, output, outputPitch);
             return;

@@ -24,12 +24,13 @@ enum TrailFilterPath : int32_t {
     TrailFilterPortable = 0,  // plain C++, any processor
     TrailFilterSse2 = 1,      // x86-64
     TrailFilterAvx2 = 2,      // x86-64 with AVX2
+    TrailFilterAvx512 = 3,    // x86-64 with AVX-512 F and BW
 };
-constexpr int32_t kTrailFilterPathCount = 3;
+constexpr int32_t kTrailFilterPathCount = 4;
 
 bool TrailFilterPathAvailable(TrailFilterPath path);
 TrailFilterPath TrailFilterBestPath();
-const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2"
+const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2", "avx512"
 // Runs the given path; an unavailable one falls back to the portable path.
 void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output,
                      int32_t outputPitch);

@@ -21,7 +21,7 @@ constexpr int32_t kFilteredRows = 716;  // canvas rows 1 to 716
 constexpr int32_t kScratchRowWords = kCanvasRowPixels + 64;
 
 struct TransposedRows {
-    int32_t lanes;            // chunks per row: 4 or 8
+    int32_t lanes;            // chunks per row: 4, 8 or 16
     const uint32_t* up;       // row above, already filtered (row 0 as stored)
     const uint32_t* old;      // this row before the pass
     const uint32_t* below;    // the row below, before the pass
@@ -43,8 +43,9 @@ static inline uint32_t* OutputRow(uint32_t* output, int32_t outputPitch, int32_t
                                        static_cast<intptr_t>(row) * outputPitch);
 }
 
-// The paths; the canvas has been checked. The SSE2 and AVX2 passes exist on
-// x86-64 only.
+// The paths; the canvas has been checked. The SSE2, AVX2 and AVX-512 passes
+// exist on x86-64 only.
 void TrailFilterPortablePass(uint32_t* pixels, uint32_t* output, int32_t outputPitch);
 void TrailFilterSse2Pass(uint32_t* pixels, uint32_t* output, int32_t outputPitch);
 void TrailFilterAvx2Pass(uint32_t* pixels, uint32_t* output, int32_t outputPitch);
+void TrailFilterAvx512Pass(uint32_t* pixels, uint32_t* output, int32_t outputPitch);

@@ -239,6 +239,7 @@ TEST(TrailFilter, PathsAndTheirNames) {
     EXPECT_STREQ(TrailFilterPathName(TrailFilterPortable), "portable");
     EXPECT_STREQ(TrailFilterPathName(TrailFilterSse2), "sse2");
     EXPECT_STREQ(TrailFilterPathName(TrailFilterAvx2), "avx2");
+    EXPECT_STREQ(TrailFilterPathName(TrailFilterAvx512), "avx512");
 #if defined(__x86_64__) || defined(_M_X64)
     EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterSse2));
     EXPECT_NE(TrailFilterBestPath(), TrailFilterPortable);
