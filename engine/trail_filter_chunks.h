@@ -17,7 +17,9 @@
 
 constexpr int32_t kCanvasRowPixels = 1024;
 constexpr int32_t kFilteredRows = 716;  // canvas rows 1 to 716
-// Words of one transposed row buffer: a row and 256 bytes of spacing.
+// Words of one transposed row buffer: a row, one spare step after it (the
+// vector passes keep the right neighbours of the chunk ends there) and
+// spacing.
 constexpr int32_t kScratchRowWords = kCanvasRowPixels + 64;
 
 struct TransposedRows {
