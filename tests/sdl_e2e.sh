@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The SDL show end to end on a virtual X server: banner and grand burst at
-# start, the status line after H, a click burst, Esc, and no display at all.
+# start, the status line after H, the reset values after R, a click burst,
+# Esc; the picture scaled on a wider desktop; no display at all.
 #   tests/sdl_e2e.sh BUILD/starvane ARTEFACT_DIR
 # Exit 0 passed, 1 failed, 77 skipped (a tool is missing). Captures are kept
 # in ARTEFACT_DIR as PNG files.
@@ -34,28 +35,54 @@ fail() {
     exit 1
 }
 
-# A free display: no lock file and a server that stays up.
-display=""
-for n in $(seq 99 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$xvfb" 2>/dev/null || break
-        sleep 0.1
+# Starts Xvfb of the given size on a free display (no lock file, a server
+# that stays up) and points DISPLAY at it.
+start_x() {
+    display=""
+    for n in $(seq 99 140); do
+        { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+        Xvfb ":$n" -screen 0 "$1" -nolisten tcp >>"$out/xvfb.log" 2>&1 &
+        xvfb=$!
+        for _ in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$xvfb" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
+            display=":$n"
+            break
+        fi
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+        xvfb=""
     done
-    if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
-        display=":$n"
-        break
-    fi
+    [ -n "$display" ] || fail "no X display could be started"
+    export DISPLAY=$display
+}
+
+stop_x() {
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
     xvfb=""
-done
-[ -n "$display" ] || fail "no X display could be started"
-export DISPLAY=$display
+}
 
+# Sends Esc; the show must end within two seconds with status 0 and
+# nothing on stderr.
+end_with_esc() {
+    xdotool key Escape
+    for _ in $(seq 20); do
+        kill -0 "$show" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$show" 2>/dev/null && fail "still running 2 s after Esc"
+    wait "$show"
+    status=$?
+    show=""
+    [ "$status" -eq 0 ] || fail "exit status $status after Esc"
+    [ -s "$out/stderr.txt" ] && fail "stderr after a normal run"
+}
+
+start_x 1024x768x24
 shot() { xwd -root -silent -out "$out/$1.xwd" || fail "cannot capture the screen"; }
 figure() { "${probe[@]}" info "$out/$1.xwd" | sed -n "s/^$2 //p"; }
 
@@ -109,18 +136,37 @@ for f in first second status before after reset; do
     convert "xwd:$out/$f.xwd" "$out/$f.png" && rm -f "$out/$f.xwd"
 done
 
-# Esc: the show ends within two seconds with status 0 and nothing on stderr.
-xdotool key Escape
-for _ in $(seq 20); do
-    kill -0 "$show" 2>/dev/null || break
-    sleep 0.1
+end_with_esc
+stop_x
+
+# A wider desktop: the picture is scaled up by 1.40625 and centred between
+# bars 240 pixels wide, and a click lands where the picture shows it.
+start_x 1920x1080x24
+"$bin" 2>"$out/stderr.txt" &
+show=$!
+for _ in $(seq 75); do
+    shot wide
+    [ "$(figure wide cyan)" -ge 100 ] && break
+    sleep 0.2
 done
-kill -0 "$show" 2>/dev/null && fail "still running 2 s after Esc"
-wait "$show"
-status=$?
-show=""
-[ "$status" -eq 0 ] || fail "exit status $status after Esc"
-[ -s "$out/stderr.txt" ] && fail "stderr after a normal run"
+left=$(figure wide left)
+# Rows 0 to 24 hold the scaled banner from its "P" (client x 25) on.
+echo "wide desktop: banner from x $left"
+[ "$(figure wide cyan)" -ge 100 ] || fail "no banner on the wide desktop"
+[ "$left" -ge 240 ] && [ "$left" -le 300 ] || fail "banner at x $left on the wide desktop"
+xdotool key r
+sleep 1.5
+shot wide-before
+# Screen (960, 575) is client (512, 409), the centre of the canvas.
+xdotool mousemove 960 575 click 1
+sleep 0.3
+shot wide-after
+gain=$("${probe[@]}" gain "$out/wide-before.xwd" "$out/wide-after.xwd" 960 575)
+echo "wide click: $gain pixels brightened"
+[ "$gain" -ge 100 ] || fail "the click on the wide desktop lit only $gain pixels"
+convert "xwd:$out/wide-after.xwd" "$out/wide.png" && rm -f "$out"/wide*.xwd
+end_with_esc
+stop_x
 
 # No display: status 1 and one line on stderr.
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$bin" 2>"$out/nodisplay.txt"

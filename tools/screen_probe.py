@@ -3,9 +3,10 @@
 
     screen_probe.py info SHOT.xwd
         strip and picture figures of one capture, one "name value" a line:
-        cyan (banner-coloured pixels in the text strip), extent (one past the
-        rightmost of them), lit (lit pixels around the centre) and text (the
-        strip read back through the program's own glyph table).
+        cyan (banner-coloured pixels in screen rows 0 to 24), left and extent
+        (the leftmost of them and one past the rightmost), lit (lit pixels
+        around the centre) and text (the strip read back through the
+        program's own glyph table).
     screen_probe.py gain BEFORE.xwd AFTER.xwd X Y
         how many pixels of the 200 x 200 box around screen (X, Y) brightened
         markedly from one capture to the next.
@@ -74,20 +75,21 @@ def load_glyphs():
 
 
 def strip_figures(shot):
-    cyan, extent = 0, 0
+    cyan, left, extent = 0, shot.width, 0
     for y in range(0, 25):
         for x, p in enumerate(shot.row(y, 0, shot.width)):
             if p == BANNER_RGB:
                 cyan += 1
+                left = min(left, x)
                 extent = max(extent, x + 1)
-    return cyan, extent
+    return cyan, left, extent
 
 
 def strip_text(shot, glyphs, x0=1, y0=5):
     """The text in the strip, cell by cell; '?' for a cell no glyph matches."""
     rows = [shot.row(y0 + r, 0, shot.width) for r in range(16)]
     out = []
-    for cell in range((shot.width - x0) // 8):
+    for cell in range((min(shot.width, 1024) - x0) // 8):
         bits = []
         for r in range(16):
             v = 0
@@ -100,6 +102,8 @@ def strip_text(shot, glyphs, x0=1, y0=5):
 
 
 def lit_centre(shot, half=150, threshold=40):
+    if shot.width != 1024 or shot.height != 768:
+        return 0  # the centre box is in unscaled screen coordinates
     cx, cy = CENTRE
     n = 0
     for y in range(cy - half, cy + half):
@@ -109,16 +113,17 @@ def lit_centre(shot, half=150, threshold=40):
 
 def gain(before, after, x, y, half=100, step=150):
     n = 0
-    for yy in range(max(25, y - half), min(743, y + half)):
-        a = before.row(yy, max(0, x - half), min(1024, x + half))
-        b = after.row(yy, max(0, x - half), min(1024, x + half))
+    for yy in range(max(0, y - half), min(before.height, y + half)):
+        a = before.row(yy, max(0, x - half), min(before.width, x + half))
+        b = after.row(yy, max(0, x - half), min(before.width, x + half))
         n += sum(1 for p, q in zip(a, b) if sum(q) - sum(p) > step)
     return n
 
 
 def info(shot, glyphs):
-    cyan, extent = strip_figures(shot)
+    cyan, left, extent = strip_figures(shot)
     print("cyan %d" % cyan)
+    print("left %d" % left)
     print("extent %d" % extent)
     print("lit %d" % lit_centre(shot))
     print("text %s" % strip_text(shot, glyphs))

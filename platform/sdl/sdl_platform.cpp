@@ -46,9 +46,14 @@ bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     SDL_SetMainReady();
     if (!StartVideo()) return false;
     videoStarted_ = true;
-    window_ = SDL_CreateWindow("df", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
-                               SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // The size of the desktop from the start, so the picture covers it even
+    // where no window manager takes the full-screen request.
+    SDL_Rect desktop = {0, 0, kScreenWidth, kScreenHeight};
+    SDL_GetDisplayBounds(0, &desktop);
+    window_ = SDL_CreateWindow("df", desktop.x, desktop.y, desktop.w, desktop.h,
+                               SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
     if (!window_) return false;
+    SDL_StopTextInput();  // keys only: no text events, no input-method window
     proc_ = proc;
     context_ = context;
     // Creation sends these synchronously, as a window system does.
