@@ -17,9 +17,10 @@ intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF
 
 // Starts SDL's video on a driver that puts a picture in front of someone.
 // Left to itself SDL falls back to drivers that show nothing (offscreen,
-// dummy, and evdev, a dummy with input), and a Wayland probe without a compositor prints to stderr; so
-// unless the user named a driver, the real ones are tried in SDL's order,
-// Wayland only where a compositor announces itself.
+// dummy, and evdev, a dummy with input), and a Wayland probe without a
+// compositor prints to stderr; so unless the user named a driver, the real
+// ones are tried in SDL's order, Wayland only where a compositor announces
+// itself.
 bool StartVideo() {
     if (SDL_getenv("SDL_VIDEODRIVER")) return SDL_Init(SDL_INIT_VIDEO) == 0;
     const int32_t count = SDL_GetNumVideoDrivers();
