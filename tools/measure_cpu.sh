@@ -54,7 +54,7 @@ sleep 5
 xdotool key h
 sleep 1.5
 rates=()
-end=$(awk -v a="$t0" -v b="$seconds" 'BEGIN {print a + b}')
+end=$(awk -v a="$t0" -v b="$seconds" 'BEGIN {printf "%.3f", a + b}')
 while awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN {exit !(now < end)}'; do
     xwd -root -silent -out "$work/shot.xwd"
     text=$("${probe[@]}" info "$work/shot.xwd" | sed -n 's/^text //p')
