@@ -59,61 +59,35 @@ std::vector<std::string> StartUpCalls() {
 
 }  // namespace
 
-TEST(MessageLoop, FirstFrameAfterTwentyOneMillisecondsWithRateThousand) {
-    PacedLoop loop(5000, 4);
-    EXPECT_EQ(loop.Run(), 7);  // the quit message's wParam
-    ASSERT_EQ(loop.seen.size(), 4u);
-    EXPECT_EQ(loop.seen[0].at, 5021u);
-    EXPECT_EQ(loop.seen[0].rate, 1000);
-    // A pass exactly 20 ms after a frame began runs none; 21 ms does.
-    for (size_t i = 1; i < loop.seen.size(); ++i) {
-        EXPECT_EQ(loop.seen[i].at - loop.seen[i - 1].at, 21u);
-        EXPECT_EQ(loop.seen[i].rate, 47);
-    }
-    // The loop waits instead of spinning, never longer than the frame due.
-    for (uint32_t w : loop.waits) {
-        EXPECT_GE(w, 1u);
-        EXPECT_LE(w, 21u);
+TEST(MessageLoop, FramesTwentyOneMillisecondsApartAcrossTheTickWrap) {
+    for (uint32_t start : {5000u, 0xFFFFFFF0u}) {
+        PacedLoop loop(start, 4);
+        EXPECT_EQ(loop.Run(), 7);  // the quit message's wParam
+        ASSERT_EQ(loop.seen.size(), 4u);
+        EXPECT_EQ(loop.seen[0].at, start + 21);
+        EXPECT_EQ(loop.seen[0].rate, 1000);
+        // A pass exactly 20 ms after a frame began runs none; 21 ms does.
+        for (size_t i = 1; i < loop.seen.size(); ++i) {
+            EXPECT_EQ(uint32_t(loop.seen[i].at - loop.seen[i - 1].at), 21u);
+            EXPECT_EQ(loop.seen[i].rate, 47);
+        }
+        // The loop waits instead of spinning, never past the frame due.
+        for (uint32_t w : loop.waits) {
+            EXPECT_GE(w, 1u);
+            EXPECT_LE(w, 21u);
+        }
     }
 }
 
 TEST(MessageLoop, RateComesFromTheIntervalBetweenTheTwoFramesBefore) {
     // Frames taking 19, 40 and 1001 ms make intervals of 21, 40 and 1001.
-    PacedLoop loop(0, 5);
+    PacedLoop loop(0, 6);
     loop.frameCost = {0, 19, 40, 1001};
     loop.Run();
-    ASSERT_EQ(loop.seen.size(), 5u);
-    EXPECT_EQ(loop.seen[2].at - loop.seen[1].at, 21u);
-    EXPECT_EQ(loop.seen[3].at - loop.seen[2].at, 40u);
+    ASSERT_EQ(loop.seen.size(), 6u);
     EXPECT_EQ(loop.seen[4].at - loop.seen[3].at, 1001u);
-    EXPECT_EQ(loop.seen[2].rate, 47);
-    EXPECT_EQ(loop.seen[3].rate, 47);
-    EXPECT_EQ(loop.seen[4].rate, 25);
-    PacedLoop longer(0, 6);
-    longer.frameCost = {0, 19, 40, 1001};
-    longer.Run();
-    EXPECT_EQ(longer.seen[5].rate, 0);
-}
-
-TEST(MessageLoop, TickCounterWrapAroundKeepsThePace) {
-    PacedLoop loop(0xFFFFFFF0u, 5);
-    loop.Run();
-    ASSERT_EQ(loop.seen.size(), 5u);
-    for (size_t i = 1; i < loop.seen.size(); ++i) {
-        EXPECT_EQ(uint32_t(loop.seen[i].at - loop.seen[i - 1].at), 21u);
-        EXPECT_EQ(loop.seen[i].rate, 47);
-    }
-}
-
-TEST(MessageLoop, MessagesGoFirstAndDelayFrames) {
-    PacedLoop loop(0, 1);
-    loop.platform.virtualClock = true;
-    loop.platform.onWait = nullptr;
-    // Timers at 10 ms and 20 ms are dispatched before the frame at 21 ms.
-    loop.platform.SetShowTimer(999, 10);
-    loop.Run();
-    ASSERT_EQ(loop.seen.size(), 1u);
-    EXPECT_EQ(loop.seen[0].at, 21u);
+    const int32_t rates[] = {1000, 47, 47, 47, 25, 0};
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(loop.seen[i].rate, rates[i]) << i;
 }
 
 TEST(StartUp, RunsInOrderAndShutsDownRestoringTheDisplayFirst) {
