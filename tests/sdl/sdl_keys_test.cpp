@@ -1,67 +1,32 @@
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
 #include "platform/sdl/sdl_keys.h"
 
-namespace {
-
-uint32_t Key(SDL_Keycode sym, SDL_Scancode scancode, uint16_t mod = KMOD_NONE) {
-    SDL_Keysym key{};
-    key.sym = sym;
-    key.scancode = scancode;
-    key.mod = mod;
-    return VirtualKeyFromSdl(key);
-}
-
-uint32_t Sym(SDL_Keycode sym) { return Key(sym, SDL_GetScancodeFromKey(sym)); }
-
-}  // namespace
-
-TEST(SdlKeys, TheShowsKeysGetTheirCodes) {
-    EXPECT_EQ(Sym(SDLK_ESCAPE), 27u);
-    EXPECT_EQ(Sym(SDLK_CLEAR), 12u);
-    EXPECT_EQ(Sym(SDLK_LEFT), 37u);
-    EXPECT_EQ(Sym(SDLK_UP), 38u);
-    EXPECT_EQ(Sym(SDLK_RIGHT), 39u);
-    EXPECT_EQ(Sym(SDLK_DOWN), 40u);
-    EXPECT_EQ(Sym(SDLK_PAGEUP), 33u);
-    EXPECT_EQ(Sym(SDLK_PAGEDOWN), 34u);
-    EXPECT_EQ(Sym(SDLK_KP_MULTIPLY), 106u);
-    EXPECT_EQ(Sym(SDLK_KP_DIVIDE), 111u);
-    EXPECT_EQ(Sym(SDLK_KP_PLUS), 107u);
-    EXPECT_EQ(Sym(SDLK_KP_MINUS), 109u);
-    for (int d = 1; d <= 8; d++)
-        EXPECT_EQ(Key(SDLK_0 + d, SDL_Scancode(SDL_SCANCODE_1 + d - 1)), uint32_t('0' + d)) << d;
-    EXPECT_EQ(Key(SDLK_0, SDL_SCANCODE_0), uint32_t('0'));
-    for (char c : {'H', 'L', 'M', 'N', 'R', 'A', 'Z'})
-        EXPECT_EQ(Key(SDLK_a + (c - 'A'), SDL_Scancode(SDL_SCANCODE_A + (c - 'A'))), uint32_t(c)) << c;
-    // Shift is not examined: the same code either way.
-    EXPECT_EQ(Key(SDLK_h, SDL_SCANCODE_H, KMOD_LSHIFT), uint32_t('H'));
-    for (int f = 0; f < 12; f++) EXPECT_EQ(Sym(SDLK_F1 + f), 112u + f) << f;
-}
-
-TEST(SdlKeys, KeypadFollowsNumLock) {
-    EXPECT_EQ(Key(SDLK_KP_5, SDL_SCANCODE_KP_5), 12u);  // Clear
-    EXPECT_EQ(Key(SDLK_KP_5, SDL_SCANCODE_KP_5, KMOD_NUM), 101u);
-    EXPECT_EQ(Key(SDLK_KP_8, SDL_SCANCODE_KP_8), 38u);
-    EXPECT_EQ(Key(SDLK_KP_6, SDL_SCANCODE_KP_6), 39u);
-    EXPECT_EQ(Key(SDLK_KP_9, SDL_SCANCODE_KP_9), 33u);
-    EXPECT_EQ(Key(SDLK_KP_3, SDL_SCANCODE_KP_3), 34u);
-    EXPECT_EQ(Key(SDLK_KP_2, SDL_SCANCODE_KP_2, KMOD_NUM), 98u);
-    // The operators do not depend on NumLock.
-    EXPECT_EQ(Key(SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS, KMOD_NUM), 107u);
-    EXPECT_EQ(Key(SDLK_KP_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY), 106u);
-}
-
-TEST(SdlKeys, LayoutsAndUnknownKeys) {
-    // On a French layout the key at the Q position types 'a': letters follow
-    // the symbol; the digit row follows position whatever it types.
-    EXPECT_EQ(Key(SDLK_a, SDL_SCANCODE_Q), uint32_t('A'));
-    EXPECT_EQ(Key(SDLK_AMPERSAND, SDL_SCANCODE_1), uint32_t('1'));
-    // A non-Latin layout: the letter of the key's position.
-    EXPECT_EQ(Key(0x0440, SDL_SCANCODE_H), uint32_t('H'));
-    EXPECT_EQ(Key(SDLK_COMMA, SDL_SCANCODE_M), 0u);  // a comma is no M
-    EXPECT_EQ(Sym(SDLK_LSHIFT), 0u);
-    EXPECT_EQ(Sym(SDLK_F13), 0u);
-    EXPECT_EQ(Sym(SDLK_MINUS), 0u);  // the main-keyboard minus is not keypad -
+TEST(SdlKeys, KeysGetTheShowsVirtualKeyCodes) {
+    const struct { SDL_Keycode sym; SDL_Scancode scancode; uint16_t mod; uint32_t code; } cases[] = {
+        {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0, 27},      {SDLK_CLEAR, SDL_SCANCODE_CLEAR, 0, 12},
+        {SDLK_LEFT, SDL_SCANCODE_LEFT, 0, 37},          {SDLK_UP, SDL_SCANCODE_UP, 0, 38},
+        {SDLK_RIGHT, SDL_SCANCODE_RIGHT, 0, 39},        {SDLK_DOWN, SDL_SCANCODE_DOWN, 0, 40},
+        {SDLK_PAGEUP, SDL_SCANCODE_PAGEUP, 0, 33},      {SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, 0, 34},
+        {SDLK_KP_DIVIDE, SDL_SCANCODE_KP_DIVIDE, 0, 111}, {SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS, 0, 109},
+        // Operators ignore NumLock; the keypad digits follow it (5 is Clear).
+        {SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS, KMOD_NUM, 107}, {SDLK_KP_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY, 0, 106},
+        {SDLK_KP_5, SDL_SCANCODE_KP_5, 0, 12},          {SDLK_KP_5, SDL_SCANCODE_KP_5, KMOD_NUM, 101},
+        {SDLK_KP_8, SDL_SCANCODE_KP_8, 0, 38},          {SDLK_KP_3, SDL_SCANCODE_KP_3, 0, 34},
+        {SDLK_KP_2, SDL_SCANCODE_KP_2, KMOD_NUM, 98},   {SDLK_h, SDL_SCANCODE_H, KMOD_LSHIFT, 'H'},
+        // Letters follow the symbol (a French Q key types a), digits the
+        // position; a non-Latin letter key gives its position's letter.
+        {SDLK_a, SDL_SCANCODE_Q, 0, 'A'},               {SDLK_AMPERSAND, SDL_SCANCODE_1, 0, '1'},
+        {0x0440, SDL_SCANCODE_H, 0, 'H'},               {SDLK_COMMA, SDL_SCANCODE_M, 0, 0},
+        {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, 0, 0},       {SDLK_F13, SDL_SCANCODE_F13, 0, 0},
+        {SDLK_MINUS, SDL_SCANCODE_MINUS, 0, 0},  // not keypad minus
+    };
+    const auto key = [](SDL_Keycode sym, int scancode, uint16_t mod = KMOD_NONE) {
+        return VirtualKeyFromSdl(SDL_Keysym{SDL_Scancode(scancode), sym, mod, 0});
+    };
+    for (const auto& c : cases) EXPECT_EQ(key(c.sym, c.scancode, c.mod), c.code) << "sym " << c.sym;
+    for (int d = 1; d <= 9; d++) EXPECT_EQ(key(SDLK_0 + d, SDL_SCANCODE_1 + d - 1), uint32_t('0' + d)) << d;
+    EXPECT_EQ(key(SDLK_0, SDL_SCANCODE_0), uint32_t('0'));
+    for (int c = 0; c < 26; c++) EXPECT_EQ(key(SDLK_a + c, SDL_SCANCODE_A + c), uint32_t('A' + c)) << c;
+    for (int f = 0; f < 12; f++) EXPECT_EQ(key(SDLK_F1 + f, SDL_SCANCODE_F1 + f), 112u + f) << f;
 }

@@ -4,10 +4,12 @@
 
 namespace {
 
-ShowMessage Take(ShowQueue& queue, uint32_t now) {
+constexpr int64_t Msg(uint32_t message, uint64_t wParam) { return int64_t(message) << 32 | int64_t(wParam); }
+
+// The next message at `now` as Msg(message, wParam), or -1 when none waits.
+int64_t Next(ShowQueue& queue, uint32_t now) {
     ShowMessage m{0, 0, 0};
-    EXPECT_TRUE(TakeShowMessage(queue, now, m));
-    return m;
+    return TakeShowMessage(queue, now, m) ? Msg(m.message, m.wParam) : -1;
 }
 
 }  // namespace
@@ -18,67 +20,39 @@ TEST(ShowQueue, PostedThenQuitThenTimers) {
     EXPECT_FALSE(ShowMessageWaiting(queue, 1219));
     EXPECT_TRUE(ShowMessageWaiting(queue, 1220));
     PostShowMessage(queue, {MsgKeyDown, 72, 1});
-    PostQuitMessage(queue, 0);
-    PostShowMessage(queue, {MsgLButtonDown, 0, 409 << 16 | 512});
-    EXPECT_EQ(Take(queue, 1300).message, uint32_t(MsgKeyDown));
-    EXPECT_EQ(Take(queue, 1300).message, uint32_t(MsgLButtonDown));
-    const ShowMessage quit = Take(queue, 1300);
-    EXPECT_EQ(quit.message, uint32_t(MsgQuit));
-    EXPECT_EQ(quit.wParam, 0u);
-    const ShowMessage timer = Take(queue, 1300);
-    EXPECT_EQ(timer.message, uint32_t(MsgTimer));
-    EXPECT_EQ(timer.wParam, 88u);
-    ShowMessage none;
-    EXPECT_FALSE(TakeShowMessage(queue, 1300, none));
-    EXPECT_FALSE(ShowMessageWaiting(queue, 1300));
+    PostQuitMessage(queue, 3);
+    PostShowMessage(queue, {MsgLButtonDown, 1, 409 << 16 | 512});
+    for (int64_t m : {Msg(MsgKeyDown, 72), Msg(MsgLButtonDown, 1), Msg(MsgQuit, 3), Msg(MsgTimer, 88), int64_t(-1)})
+        EXPECT_EQ(Next(queue, 1300), m);
 }
 
-TEST(ShowQueue, OverdueTimerGivesOneMessageAndKeepsItsGrid) {
+TEST(ShowQueue, TimersKeepTheirGridThroughDelaysKillsRearmsAndTheWrap) {
     ShowQueue queue;
     ArmQueueTimer(queue, 37, 400, 0);
-    // Three periods missed: one message, next due on the grid at 1600.
-    EXPECT_EQ(Take(queue, 1250).wParam, 37u);
-    ShowMessage m;
-    EXPECT_FALSE(TakeShowMessage(queue, 1599, m));
+    EXPECT_EQ(Next(queue, 1250), Msg(MsgTimer, 37));  // three periods missed, one message
+    EXPECT_EQ(Next(queue, 1599), -1);
     EXPECT_EQ(TimeToNextTimer(queue, 1250), 350u);
-    EXPECT_EQ(Take(queue, 1600).wParam, 37u);
-    EXPECT_EQ(TimeToNextTimer(queue, 1700), 300u);
-    EXPECT_EQ(TimeToNextTimer(queue, 2100), 0u);  // overdue
-}
-
-TEST(ShowQueue, MostOverdueFirstAndLowestIdOnTies) {
-    ShowQueue queue;
-    ArmQueueTimer(queue, 377, 100, 0);
-    ArmQueueTimer(queue, 2, 100, 0);
-    ArmQueueTimer(queue, 38, 50, 0);
-    EXPECT_EQ(Take(queue, 100).wParam, 38u);  // due at 50
-    EXPECT_EQ(Take(queue, 100).wParam, 2u);
-    EXPECT_EQ(Take(queue, 100).wParam, 377u);
-}
-
-TEST(ShowQueue, KillAndRearm) {
-    ShowQueue queue;
+    EXPECT_EQ(Next(queue, 1600), Msg(MsgTimer, 37));
+    EXPECT_EQ(TimeToNextTimer(queue, 2100), 0u);
+    // The most overdue first, the lowest id on ties.
+    ShowQueue three;
+    for (uint32_t id : {377u, 2u, 38u}) ArmQueueTimer(three, id, id == 38 ? 50 : 100, 0);
+    for (uint32_t id : {38u, 2u, 377u}) EXPECT_EQ(Next(three, 100), Msg(MsgTimer, id));
+    // A killed timer, overdue or not, leaves nothing behind.
+    DisarmQueueTimer(queue, 37);
+    DisarmQueueTimer(queue, 12);  // not armed: nothing happens
+    EXPECT_EQ(Next(queue, 5000), -1);
     EXPECT_EQ(TimeToNextTimer(queue, 5), UINT32_MAX);
-    ArmQueueTimer(queue, 77, 1000, 0);
-    DisarmQueueTimer(queue, 77);
-    ShowMessage m;
-    EXPECT_FALSE(TakeShowMessage(queue, 5000, m));  // a killed timer leaves nothing behind
-    DisarmQueueTimer(queue, 12);                     // not armed: nothing happens
     ArmQueueTimer(queue, 11, 2500, 0);
     ArmQueueTimer(queue, 11, 2500, 2000);  // re-armed: the period starts again
     EXPECT_FALSE(ShowMessageWaiting(queue, 4499));
-    EXPECT_EQ(Take(queue, 4500).wParam, 11u);
-    ArmQueueTimer(queue, 11, 700, 4500);  // a new period replaces the old one
+    EXPECT_EQ(Next(queue, 4500), Msg(MsgTimer, 11));
+    ArmQueueTimer(queue, 11, 700, 4500);  // a new period replaces the old
     EXPECT_EQ(TimeToNextTimer(queue, 4500), 700u);
-}
-
-TEST(ShowQueue, TicksWrapAround) {
-    ShowQueue queue;
-    const uint32_t start = UINT32_MAX - 100;
-    ArmQueueTimer(queue, 88, 220, start);  // due at 119 after the wrap
-    EXPECT_FALSE(ShowMessageWaiting(queue, UINT32_MAX));
-    EXPECT_EQ(TimeToNextTimer(queue, UINT32_MAX), 120u);
-    EXPECT_FALSE(ShowMessageWaiting(queue, 118));
-    EXPECT_EQ(Take(queue, 119).wParam, 88u);
-    EXPECT_EQ(TimeToNextTimer(queue, 119), 220u);
+    ArmQueueTimer(queue, 88, 220, 0u - 300);  // due 80 ms before the tick count wraps to 0
+    EXPECT_EQ(Next(queue, 10), Msg(MsgTimer, 88));  // taken after the wrap; next due at 140
+    EXPECT_EQ(TimeToNextTimer(queue, 0u - 10), 150u);
+    EXPECT_FALSE(ShowMessageWaiting(queue, 139));
+    EXPECT_EQ(Next(queue, 140), Msg(MsgTimer, 88));
+    EXPECT_EQ(TimeToNextTimer(queue, 140), 220u);
 }
