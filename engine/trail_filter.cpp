@@ -2,6 +2,7 @@
 // chunk-start repair the vector passes share, and the choice of path.
 #include "engine/trail_filter.h"
 
+#include <cstring>
 #include <utility>
 
 #include "engine/trail_filter_chunks.h"
@@ -70,191 +71,234 @@ uint64_t TripleSaturated(uint64_t fields) {
 
 }  // namespace
 
-void TrailFilterPortablePass(uint32_t* pixels, uint32_t* output, int32_t outputPitch) {
-    uint64_t left = 0;
-    for (int32_t row = 1; row <= kFilteredRows; ++row) {
-        uint32_t* line = pixels + row * kCanvasRowPixels;
-        const uint32_t* above = line - kCanvasRowPixels;
-        const uint32_t* under = line + kCanvasRowPixels;
-        uint32_t* shown = output != nullptr ? OutputRow(output, outputPitch, row + 24) : nullptr;
+void TrailFilterPortableRun(const FilterRun& run) {
+    // Rows are filtered into `line` and copied out, so the row above is at
+    // hand whether or not the run keeps its rows.
+    uint32_t lines[2][kCanvasRowPixels + 1];
+    const uint32_t* above = run.above;
+    uint64_t left = SpreadPixel(run.left);
+    for (int32_t i = 0; i < run.rows; ++i) {
+        uint32_t* line = lines[i & 1];
+        const uint32_t* old = run.old[i];
+        const uint32_t* under = run.old[i + 1];
         for (int32_t column = 0; column < kCanvasRowPixels; ++column) {
-            // line[1024] is the first pixel of the row below, not yet replaced.
-            const uint64_t sum = left + SpreadPixel(above[column]) + SpreadPixel(line[column + 1]) +
-                                 SpreadPixel(under[column]);
+            // The last pixel's right neighbour is the first of the row below.
+            const uint32_t right = column + 1 < kCanvasRowPixels ? old[column + 1] : under[0];
+            const uint64_t sum =
+                left + SpreadPixel(above[column]) + SpreadPixel(right) + SpreadPixel(under[column]);
             left = sum >> 2 & kFieldBytes;
             line[column] = PackPixel(left);
-            if (shown != nullptr) shown[column] = PackPixel(TripleSaturated(left));
         }
+        if (run.to[i] != nullptr) std::memcpy(run.to[i], line, kCanvasRowPixels * 4);
+        if (run.shown != nullptr && run.shown[i] != nullptr)
+            for (int32_t column = 0; column < kCanvasRowPixels; ++column)
+                run.shown[i][column] = PackPixel(TripleSaturated(SpreadPixel(line[column])));
+        above = line;
     }
 }
 
 // ---- Chunk-start repair for the vector passes.
 
-namespace {
-
-uint32_t FilterPixel(uint32_t left, uint32_t up, uint32_t right, uint32_t down) {
-    const uint32_t m = 0x00FF00FF;
-    const uint32_t even = ((left & m) + (up & m) + (right & m) + (down & m)) >> 2 & m;
-    const uint32_t odd =
-        ((left >> 8 & m) + (up >> 8 & m) + (right >> 8 & m) + (down >> 8 & m)) >> 2 & m;
-    return even | odd << 8;
-}
-
-}  // namespace
-
-void SettleChunkStarts(const TransposedRows& rows) {
+void SettleChunkStarts(const WideRows& rows) {
     const int32_t lanes = rows.lanes;
     const int32_t length = kCanvasRowPixels / lanes;
     for (int32_t p = 1; p < lanes; ++p) {
         // The true left input: the last pixel of chunk p - 1, exact by now.
+        const uint32_t left = WidePixel(rows.row, lanes, length - 1, p - 1);
+        if (rows.guesses[p] == left) continue;
+        int32_t l[4] = {int32_t(left & 0xFF), int32_t(left >> 8 & 0xFF), int32_t(left >> 16 & 0xFF),
+                        int32_t(left >> 24)};
+        for (int32_t t = 0; t < length; ++t) {
+            // At t = length - 1 the right neighbour is in the spare step.
+            const uint16_t* u = rows.up + WideOffset(lanes, t, p);
+            const uint16_t* r = rows.old + WideOffset(lanes, t + 1, p);
+            const uint16_t* d = rows.below + WideOffset(lanes, t, p);
+            uint16_t* slot = rows.row + WideOffset(lanes, t, p);
+            bool same = true;
+            for (int32_t b = 0; b < 4; ++b) {
+                l[b] = (l[b] + u[b] + r[b] + d[b]) >> 2;
+                same = same && slot[b] == l[b];
+            }
+            if (same) break;  // the guessed run has caught up
+            for (int32_t b = 0; b < 4; ++b) slot[b] = uint16_t(l[b]);
+        }
+    }
+}
+
+void SettleChunkStarts(const PackedRows& rows) {
+    const int32_t lanes = rows.lanes;
+    const int32_t length = kCanvasRowPixels / lanes;
+    const uint32_t m = 0x00FF00FF;
+    for (int32_t p = 1; p < lanes; ++p) {
         uint32_t left = rows.row[(length - 1) * lanes + p - 1];
         if (rows.guesses[p] == left) continue;
         for (int32_t t = 0; t < length; ++t) {
-            const uint32_t right = t + 1 < length ? rows.old[(t + 1) * lanes + p]
-                                   : p + 1 < lanes ? rows.old[p + 1]
-                                                   : rows.below[0];
-            const uint32_t value =
-                FilterPixel(left, rows.up[t * lanes + p], right, rows.below[t * lanes + p]);
+            const uint32_t u = rows.up[t * lanes + p], r = rows.old[(t + 1) * lanes + p], d = rows.below[t * lanes + p];
+            const uint32_t even = ((left & m) + (u & m) + (r & m) + (d & m)) >> 2 & m;
+            const uint32_t odd = ((left >> 8 & m) + (u >> 8 & m) + (r >> 8 & m) + (d >> 8 & m)) >> 2 & m;
+            const uint32_t value = even | odd << 8;
             uint32_t& slot = rows.row[t * lanes + p];
-            if (slot == value) break;  // the guessed run has caught up
+            if (slot == value) break;
             slot = value;
             left = value;
         }
     }
 }
 
-// ---- SSE2 pass: four chunks of 256 pixels side by side.
+// ---- SSE2 pass: four chunks of 256 pixels side by side on wide rows.
 
 #if STARVANE_TRAIL_X86
 namespace {
 
 constexpr int32_t kSseLanes = 4;
 constexpr int32_t kSseChunk = kCanvasRowPixels / kSseLanes;
+constexpr int32_t kSseStep = kSseLanes * 4;
+constexpr int32_t kSseRowWords = WideRowWords(kSseLanes);
 // Pixels of the chunk before that a guessed start is run over.
-constexpr int32_t kSseWarmUp = 16;
+constexpr int32_t kSseWarmUp = 8;
+constexpr int32_t kSseFirstEarlyBlock = (kSseChunk - kSseWarmUp) / 4 * 4;
 
-inline __m128i Load(const uint32_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store(uint32_t* p, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
-inline void Transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
-    const __m128i ab0 = _mm_unpacklo_epi32(a, b);
-    const __m128i ab1 = _mm_unpackhi_epi32(a, b);
-    const __m128i cd0 = _mm_unpacklo_epi32(c, d);
-    const __m128i cd1 = _mm_unpackhi_epi32(c, d);
-    a = _mm_unpacklo_epi64(ab0, cd0);
-    b = _mm_unpackhi_epi64(ab0, cd0);
-    c = _mm_unpacklo_epi64(ab1, cd1);
-    d = _mm_unpackhi_epi64(ab1, cd1);
-}
-
-void TransposeRow4(const uint32_t* line, uint32_t* rows) {
-    for (int32_t s = 0; s < kSseChunk; s += 4) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + s));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + kSseChunk + s));
-        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 2 * kSseChunk + s));
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 3 * kSseChunk + s));
-        Transpose4(a, b, c, d);
-        Store(rows + (s + 0) * kSseLanes, a);
-        Store(rows + (s + 1) * kSseLanes, b);
-        Store(rows + (s + 2) * kSseLanes, c);
-        Store(rows + (s + 3) * kSseLanes, d);
-    }
+// Pixels q to q + 3 of a natural row (chunks 0 to 3) into wide steps q to
+// q + 3.
+inline void TransposeIn4(const uint32_t* line, uint16_t* wide, int32_t q) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = Load(line + q), b = Load(line + kSseChunk + q);
+    const __m128i c = Load(line + 2 * kSseChunk + q), d = Load(line + 3 * kSseChunk + q);
+    const __m128i ab0 = _mm_unpacklo_epi32(a, b), ab1 = _mm_unpackhi_epi32(a, b);
+    const __m128i cd0 = _mm_unpacklo_epi32(c, d), cd1 = _mm_unpackhi_epi32(c, d);
+    uint16_t* w = wide + q * kSseStep;
+    Store(w, _mm_unpacklo_epi8(ab0, zero));
+    Store(w + 8, _mm_unpacklo_epi8(cd0, zero));
+    Store(w + kSseStep, _mm_unpackhi_epi8(ab0, zero));
+    Store(w + kSseStep + 8, _mm_unpackhi_epi8(cd0, zero));
+    Store(w + 2 * kSseStep, _mm_unpacklo_epi8(ab1, zero));
+    Store(w + 2 * kSseStep + 8, _mm_unpacklo_epi8(cd1, zero));
+    Store(w + 3 * kSseStep, _mm_unpackhi_epi8(ab1, zero));
+    Store(w + 3 * kSseStep + 8, _mm_unpackhi_epi8(cd1, zero));
 }
 
 inline __m128i TripleSaturated(__m128i v) { return _mm_adds_epu8(_mm_adds_epu8(v, v), v); }
 
-void StoreRow4(const uint32_t* rows, uint32_t* line, uint32_t* shown) {
-    for (int32_t s = 0; s < kSseChunk; s += 4) {
-        __m128i a = Load(rows + (s + 0) * kSseLanes);
-        __m128i b = Load(rows + (s + 1) * kSseLanes);
-        __m128i c = Load(rows + (s + 2) * kSseLanes);
-        __m128i d = Load(rows + (s + 3) * kSseLanes);
-        Transpose4(a, b, c, d);
-        const __m128i out[4] = {a, b, c, d};
-        for (int32_t p = 0; p < kSseLanes; ++p) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(line + p * kSseChunk + s), out[p]);
-            if (shown != nullptr)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + p * kSseChunk + s),
-                                 TripleSaturated(out[p]));
-        }
+inline __m128i Pick(__m128i x, __m128i y, bool even) {
+    const __m128 fx = _mm_castsi128_ps(x), fy = _mm_castsi128_ps(y);
+    return _mm_castps_si128(even ? _mm_shuffle_ps(fx, fy, _MM_SHUFFLE(2, 0, 2, 0))
+                                 : _mm_shuffle_ps(fx, fy, _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+// Wide steps q to q + 3 back into the natural row and, three times brighter,
+// into the output row; either may be null.
+inline void TransposeOut4(const uint16_t* wide, uint32_t* line, uint32_t* shown, int32_t q) {
+    const uint16_t* w = wide + q * kSseStep;
+    const __m128i ab0 = _mm_packus_epi16(Load(w), Load(w + kSseStep));  // a0 b0 a1 b1
+    const __m128i ab1 = _mm_packus_epi16(Load(w + 2 * kSseStep), Load(w + 3 * kSseStep));
+    const __m128i cd0 = _mm_packus_epi16(Load(w + 8), Load(w + kSseStep + 8));
+    const __m128i cd1 = _mm_packus_epi16(Load(w + 2 * kSseStep + 8), Load(w + 3 * kSseStep + 8));
+    const __m128i out[4] = {Pick(ab0, ab1, true), Pick(ab0, ab1, false), Pick(cd0, cd1, true),
+                            Pick(cd0, cd1, false)};
+    for (int32_t p = 0; p < kSseLanes; ++p) {
+        if (line != nullptr) Store(line + p * kSseChunk + q, out[p]);
+        if (shown != nullptr) Store(shown + p * kSseChunk + q, TripleSaturated(out[p]));
     }
 }
 
-// Filters one transposed row from the left input `left` of chunk 0; the other
-// chunks start from guesses, written to `guesses`.
-void FilterRow4(const uint32_t* up, const uint32_t* old, const uint32_t* below, uint32_t* row,
-                uint32_t left, uint32_t* guesses) {
-    // Bytes 0 and 2 of each pixel in the 16-bit halves of its lane (E), and
-    // bytes 1 and 3 (O): room for sums up to 1020.
-    const __m128i low = _mm_set1_epi32(0x00FF00FF);
-    // The right neighbour of each chunk's last pixel: the next chunk's first
-    // pixel, and for the last chunk the first pixel of the row below.
-    const __m128i endRight = _mm_or_si128(_mm_srli_si128(Load(old), 4), _mm_slli_si128(Load(below), 12));
-    auto sums = [&](int32_t t, __m128i right, __m128i& e, __m128i& o) {
-        const __m128i u = Load(up + t * kSseLanes);
-        const __m128i d = Load(below + t * kSseLanes);
-        e = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(u, low), _mm_and_si128(right, low)),
-                          _mm_and_si128(d, low));
-        o = _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(u, 8), _mm_srli_epi16(right, 8)),
-                          _mm_srli_epi16(d, 8));
-    };
-    auto rightAt = [&](int32_t t) { return t + 1 < kSseChunk ? Load(old + (t + 1) * kSseLanes) : endRight; };
+// Hides a value's origin from the compiler, which would otherwise fold the
+// sum U + R + D into the running chain and lengthen it by an addition.
+inline __m128i Settled(__m128i v) {
+    __asm__("" : "+x"(v));
+    return v;
+}
 
-    // Guesses: lane p runs the last pixels of chunk p - 1, starting from the
-    // fixed point a / 3 of the step v = (a + v) / 4.
-    __m128i xe, xo;
+inline void Step4(const uint16_t* up, const uint16_t* right, const uint16_t* down, __m128i& x0, __m128i& x1) {
+    const __m128i a0 = _mm_add_epi16(_mm_add_epi16(Load(up), Load(right)), Load(down));
+    const __m128i a1 = _mm_add_epi16(_mm_add_epi16(Load(up + 8), Load(right + 8)), Load(down + 8));
+    x0 = _mm_srli_epi16(_mm_add_epi16(Settled(a0), x0), 2);
+    x1 = _mm_srli_epi16(_mm_add_epi16(Settled(a1), x1), 2);
+}
+
+struct RowPass4 {
+    const uint16_t* up;
+    uint16_t* old;
+    uint16_t* below;
+    uint16_t* row;
+    const uint32_t* oldLine;
+    const uint32_t* belowLine;
+    uint32_t* upLine;
+    uint32_t* upShown;
+    uint32_t left;
+    uint32_t* guesses;
+};
+
+// As the AVX2 pass, with four lanes and blocks of four steps.
+void FilterRow4(const RowPass4& pass) {
+    const uint16_t* up = pass.up;
+    uint16_t* old = pass.old;
+    uint16_t* below = pass.below;
+    uint16_t* row = pass.row;
+    const __m128i zero = _mm_setzero_si128();
+    for (int32_t q = kSseFirstEarlyBlock; q < kSseChunk; q += 4) TransposeIn4(pass.belowLine, below, q);
+    {
+        const uint32_t* o = pass.oldLine;
+        const __m128i ends = _mm_setr_epi32(int32_t(o[kSseChunk]), int32_t(o[2 * kSseChunk]),
+                                            int32_t(o[3 * kSseChunk]), int32_t(pass.belowLine[0]));
+        Store(old + kSseChunk * kSseStep, _mm_unpacklo_epi8(ends, zero));
+        Store(old + kSseChunk * kSseStep + 8, _mm_unpackhi_epi8(ends, zero));
+    }
+    __m128i x0, x1;
     {
         const int32_t t0 = kSseChunk - kSseWarmUp;
-        __m128i e, o;
-        sums(t0, rightAt(t0), e, o);
-        xe = _mm_mulhi_epu16(_mm_slli_si128(e, 4), _mm_set1_epi16(21846));
-        xo = _mm_mulhi_epu16(_mm_slli_si128(o, 4), _mm_set1_epi16(21846));
-        for (int32_t t = t0; t < kSseChunk; ++t) {
-            sums(t, rightAt(t), e, o);
-            xe = _mm_srli_epi16(_mm_add_epi16(_mm_slli_si128(e, 4), xe), 2);
-            xo = _mm_srli_epi16(_mm_add_epi16(_mm_slli_si128(o, 4), xo), 2);
-        }
+        const uint16_t *u = up + t0 * kSseStep, *r = old + (t0 + 1) * kSseStep, *d = below + t0 * kSseStep;
+        const __m128i third = _mm_set1_epi16(21846);
+        x0 = _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(Load(u), Load(r)), Load(d)), third);
+        x1 = _mm_mulhi_epu16(_mm_add_epi16(_mm_add_epi16(Load(u + 8), Load(r + 8)), Load(d + 8)), third);
+        for (int32_t t = t0; t < kSseChunk; ++t)
+            Step4(up + t * kSseStep, old + (t + 1) * kSseStep, below + t * kSseStep, x0, x1);
+        const __m128i g = _mm_or_si128(_mm_slli_si128(_mm_packus_epi16(x0, x1), 4),
+                                       _mm_cvtsi32_si128(int32_t(pass.left)));
+        Store(pass.guesses, g);
+        x0 = _mm_unpacklo_epi8(g, zero);
+        x1 = _mm_unpackhi_epi8(g, zero);
     }
-    // Lane 0 starts from the true left input.
-    const __m128i leftInput = _mm_cvtsi32_si128(static_cast<int32_t>(left));
-    const __m128i lane0 = _mm_cvtsi32_si128(-1);
-    xe = _mm_or_si128(_mm_andnot_si128(lane0, xe), _mm_and_si128(leftInput, low));
-    xo = _mm_or_si128(_mm_andnot_si128(lane0, xo), _mm_and_si128(_mm_srli_epi16(leftInput, 8), low));
-    Store(guesses, _mm_or_si128(xe, _mm_slli_epi16(xo, 8)));
-
-    for (int32_t t = 0; t < kSseChunk; ++t) {
-        __m128i e, o;
-        sums(t, rightAt(t), e, o);
-        xe = _mm_srli_epi16(_mm_add_epi16(e, xe), 2);
-        xo = _mm_srli_epi16(_mm_add_epi16(o, xo), 2);
-        Store(row + t * kSseLanes, _mm_or_si128(xe, _mm_slli_epi16(xo, 8)));
+    for (int32_t q = 0; q < kSseChunk; q += 4) {
+        if (q < kSseFirstEarlyBlock) TransposeIn4(pass.belowLine, below, q);
+        if (pass.upLine != nullptr || pass.upShown != nullptr) TransposeOut4(up, pass.upLine, pass.upShown, q);
+        for (int32_t t = q; t < q + 4; ++t) {
+            Step4(up + t * kSseStep, old + (t + 1) * kSseStep, below + t * kSseStep, x0, x1);
+            Store(row + t * kSseStep, x0);
+            Store(row + t * kSseStep + 8, x1);
+        }
     }
 }
 
 }  // namespace
 
-void TrailFilterSse2Pass(uint32_t* pixels, uint32_t* output, int32_t outputPitch) {
-    // Spaced so that no two buffers share their low 12 address bits: a load
-    // that seems to alias an earlier store would wait for it.
-    alignas(16) uint32_t buffers[4][kScratchRowWords];
+void TrailFilterSse2Run(const FilterRun& run) {
+    alignas(16) uint16_t buffers[4][kSseRowWords];
     alignas(16) uint32_t guesses[kSseLanes];
-    uint32_t* up = buffers[0];
-    uint32_t* old = buffers[1];
-    uint32_t* below = buffers[2];
-    uint32_t* row = buffers[3];
-    TransposeRow4(pixels, up);
-    TransposeRow4(pixels + kCanvasRowPixels, old);
-    uint32_t left = 0;
-    for (int32_t r = 1; r <= kFilteredRows; ++r) {
-        TransposeRow4(pixels + (r + 1) * kCanvasRowPixels, below);
-        FilterRow4(up, old, below, row, left, guesses);
+    uint16_t* up = buffers[0];
+    uint16_t* old = buffers[1];
+    uint16_t* below = buffers[2];
+    uint16_t* row = buffers[3];
+    for (int32_t q = 0; q < kSseChunk; q += 4) {
+        TransposeIn4(run.above, up, q);
+        TransposeIn4(run.old[0], old, q);
+    }
+    uint32_t left = run.left;
+    for (int32_t i = 0; i < run.rows; ++i) {
+        uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
+        uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
+        FilterRow4({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
         SettleChunkStarts({kSseLanes, up, old, below, row, guesses});
-        StoreRow4(row, pixels + r * kCanvasRowPixels,
-                  output != nullptr ? OutputRow(output, outputPitch, r + 24) : nullptr);
-        left = row[kCanvasRowPixels - 1];  // last lane of the last step
+        left = WidePixel(row, kSseLanes, kSseChunk - 1, kSseLanes - 1);
         std::swap(up, row);
         std::swap(old, below);
     }
+    uint32_t* lastLine = run.to[run.rows - 1];
+    uint32_t* lastShown = run.shown != nullptr ? run.shown[run.rows - 1] : nullptr;
+    if (lastLine != nullptr || lastShown != nullptr)
+        for (int32_t q = 0; q < kSseChunk; q += 4) TransposeOut4(up, lastLine, lastShown, q);
 }
 #endif
 
@@ -302,25 +346,44 @@ const char* TrailFilterPathName(TrailFilterPath path) {
     return "unknown";
 }
 
-void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output, int32_t outputPitch) {
-    if (!CanvasFitsTrailFilter(canvas)) return;
-    if (!TrailFilterPathAvailable(path)) path = TrailFilterPortable;
+void FillCanvasRows(CanvasRows& rows, uint32_t* pixels, uint32_t* output, int32_t outputPitch) {
+    for (int32_t r = 0; r <= kFilteredRows + 1; ++r) {
+        rows.old[r] = pixels + r * kCanvasRowPixels;
+        rows.to[r] = pixels + r * kCanvasRowPixels;
+        rows.shown[r] = output != nullptr ? OutputRow(output, outputPitch, r + 24) : nullptr;
+    }
+    rows.hasOutput = output != nullptr;
+}
+
+FilterRun CanvasRun(const CanvasRows& rows, int32_t first, int32_t count, const uint32_t* above, uint32_t left) {
+    return {above, left, count, rows.old + first, rows.to + first, rows.hasOutput ? rows.shown + first : nullptr};
+}
+
+void RunTrailFilterPath(int32_t path, const FilterRun& run) {
     switch (path) {
 #if STARVANE_TRAIL_X86
         case TrailFilterAvx512:
-            TrailFilterAvx512Pass(canvas.pixels, output, outputPitch);
+            TrailFilterAvx512Run(run);
             return;
         case TrailFilterAvx2:
-            TrailFilterAvx2Pass(canvas.pixels, output, outputPitch);
+            TrailFilterAvx2Run(run);
             return;
         case TrailFilterSse2:
-            TrailFilterSse2Pass(canvas.pixels, output, outputPitch);
+            TrailFilterSse2Run(run);
             return;
 #endif
         default:
-            TrailFilterPortablePass(canvas.pixels, output, outputPitch);
+            TrailFilterPortableRun(run);
             return;
     }
+}
+
+void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output, int32_t outputPitch) {
+    if (!CanvasFitsTrailFilter(canvas)) return;
+    if (!TrailFilterPathAvailable(path)) path = TrailFilterPortable;
+    CanvasRows rows;
+    FillCanvasRows(rows, canvas.pixels, output, outputPitch);
+    RunTrailFilterPath(path, CanvasRun(rows, 1, kFilteredRows, rows.old[0], 0));
 }
 
 void TrailFilter(Canvas& canvas, uint32_t* output, int32_t outputPitch) {

@@ -1,6 +1,8 @@
-// The AVX2 pass of the trail filter: eight chunks of 128 pixels side by side,
-// one per 32-bit lane, on rows transposed in 8 x 8 blocks (see
-// trail_filter_chunks.h).
+// The AVX2 pass of the trail filter: eight chunks of 128 pixels side by side
+// on wide rows (see trail_filter_chunks.h), transposed in blocks of 8 x 8
+// pixels. A 256-bit register holds chunks 0 to 3 in its low half and 4 to 7
+// in its high half, so only in-half shuffles are needed until the chunks of
+// a block are stored back.
 #include <immintrin.h>
 
 #include "engine/trail_filter_chunks.h"
@@ -12,28 +14,19 @@ namespace {
 
 constexpr int32_t kLanes = 8;
 constexpr int32_t kChunk = kCanvasRowPixels / kLanes;
+constexpr int32_t kStep = kLanes * 4;  // words of a wide step
+constexpr int32_t kRowWords = WideRowWords(kLanes);
 // Pixels of the chunk before that a guessed start is run over; one chunk in
 // a few hundred then still needs repair, which costs a pixel or two.
 constexpr int32_t kWarmUp = 8;
+constexpr bool kPrefetch = false;
 // The first block of the row below that the guesses need.
 constexpr int32_t kFirstEarlyBlock = (kChunk - kWarmUp) / 8 * 8;
 
 // Unaligned forms throughout: no cost on aligned data, and no fault where a
 // stack cannot be aligned to 32 bytes.
-STARVANE_INLINE __m256i Load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-STARVANE_INLINE void Store(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-
-// 4 x 4 transposes of 32-bit words, in each 128-bit half separately.
-STARVANE_INLINE void Transpose4(__m256i& a, __m256i& b, __m256i& c, __m256i& d) {
-    const __m256i ab0 = _mm256_unpacklo_epi32(a, b);
-    const __m256i ab1 = _mm256_unpackhi_epi32(a, b);
-    const __m256i cd0 = _mm256_unpacklo_epi32(c, d);
-    const __m256i cd1 = _mm256_unpackhi_epi32(c, d);
-    a = _mm256_unpacklo_epi64(ab0, cd0);
-    b = _mm256_unpackhi_epi64(ab0, cd0);
-    c = _mm256_unpacklo_epi64(ab1, cd1);
-    d = _mm256_unpackhi_epi64(ab1, cd1);
-}
+STARVANE_INLINE __m256i Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+STARVANE_INLINE void Store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 
 // Four words from `low` and four from `high`.
 STARVANE_INLINE __m256i LoadPair(const uint32_t* low, const uint32_t* high) {
@@ -42,160 +35,214 @@ STARVANE_INLINE __m256i LoadPair(const uint32_t* low, const uint32_t* high) {
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
 }
 
-// Block s (pixels s to s + 7 of every chunk) of a natural row, transposed
-// into steps s to s + 7. The halves of each register come from chunks p and
-// p + 4, so only in-half shuffles are needed.
-STARVANE_INLINE void TransposeIn(const uint32_t* line, uint32_t* rows, int32_t s) {
-    const uint32_t* n = line + s;
-    __m256i a0 = LoadPair(n, n + 4 * kChunk);
-    __m256i a1 = LoadPair(n + kChunk, n + 5 * kChunk);
-    __m256i a2 = LoadPair(n + 2 * kChunk, n + 6 * kChunk);
-    __m256i a3 = LoadPair(n + 3 * kChunk, n + 7 * kChunk);
-    __m256i b0 = LoadPair(n + 4, n + 4 * kChunk + 4);
-    __m256i b1 = LoadPair(n + kChunk + 4, n + 5 * kChunk + 4);
-    __m256i b2 = LoadPair(n + 2 * kChunk + 4, n + 6 * kChunk + 4);
-    __m256i b3 = LoadPair(n + 3 * kChunk + 4, n + 7 * kChunk + 4);
-    Transpose4(a0, a1, a2, a3);
-    Transpose4(b0, b1, b2, b3);
-    uint32_t* to = rows + s * kLanes;
-    Store(to, a0);
-    Store(to + 8, a1);
-    Store(to + 16, a2);
-    Store(to + 24, a3);
-    Store(to + 32, b0);
-    Store(to + 40, b1);
-    Store(to + 48, b2);
-    Store(to + 56, b3);
+// Pixels q to q + 3 of the chunks in a, b, c, d (chunks 0 to 3 in the low
+// halves, 4 to 7 in the high ones) into wide steps q to q + 3.
+STARVANE_INLINE void WidenQuad(__m256i a, __m256i b, __m256i c, __m256i d, uint16_t* wide) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i ab0 = _mm256_unpacklo_epi32(a, b);  // a0 b0 a1 b1
+    const __m256i ab1 = _mm256_unpackhi_epi32(a, b);  // a2 b2 a3 b3
+    const __m256i cd0 = _mm256_unpacklo_epi32(c, d);
+    const __m256i cd1 = _mm256_unpackhi_epi32(c, d);
+    Store(wide, _mm256_unpacklo_epi8(ab0, zero));
+    Store(wide + 16, _mm256_unpacklo_epi8(cd0, zero));
+    Store(wide + kStep, _mm256_unpackhi_epi8(ab0, zero));
+    Store(wide + kStep + 16, _mm256_unpackhi_epi8(cd0, zero));
+    Store(wide + 2 * kStep, _mm256_unpacklo_epi8(ab1, zero));
+    Store(wide + 2 * kStep + 16, _mm256_unpacklo_epi8(cd1, zero));
+    Store(wide + 3 * kStep, _mm256_unpackhi_epi8(ab1, zero));
+    Store(wide + 3 * kStep + 16, _mm256_unpackhi_epi8(cd1, zero));
+}
+
+// Block s (pixels s to s + 7 of every chunk) of a natural row into wide
+// steps s to s + 7.
+STARVANE_INLINE void TransposeIn(const uint32_t* line, uint16_t* wide, int32_t s) {
+#pragma GCC unroll 2
+    for (int32_t q = s; q < s + 8; q += 4) {
+        const uint32_t* n = line + q;
+        WidenQuad(LoadPair(n, n + 4 * kChunk), LoadPair(n + kChunk, n + 5 * kChunk),
+                  LoadPair(n + 2 * kChunk, n + 6 * kChunk), LoadPair(n + 3 * kChunk, n + 7 * kChunk),
+                  wide + q * kStep);
+    }
+}
+
+// Wide steps q to q + 3 packed back: chunk p's four pixels in half p / 4 of
+// register p % 4.
+STARVANE_INLINE void NarrowQuad(const uint16_t* wide, __m256i out[4]) {
+    const __m256i ab0 = _mm256_packus_epi16(Load(wide), Load(wide + kStep));  // a0 b0 a1 b1
+    const __m256i ab1 = _mm256_packus_epi16(Load(wide + 2 * kStep), Load(wide + 3 * kStep));
+    const __m256i cd0 = _mm256_packus_epi16(Load(wide + 16), Load(wide + kStep + 16));
+    const __m256i cd1 = _mm256_packus_epi16(Load(wide + 2 * kStep + 16), Load(wide + 3 * kStep + 16));
+    auto pick = [](__m256i x, __m256i y, int even) {
+        const __m256 fx = _mm256_castsi256_ps(x), fy = _mm256_castsi256_ps(y);
+        return _mm256_castps_si256(even ? _mm256_shuffle_ps(fx, fy, _MM_SHUFFLE(2, 0, 2, 0))
+                                        : _mm256_shuffle_ps(fx, fy, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    out[0] = pick(ab0, ab1, 1);
+    out[1] = pick(ab0, ab1, 0);
+    out[2] = pick(cd0, cd1, 1);
+    out[3] = pick(cd0, cd1, 0);
 }
 
 STARVANE_INLINE __m256i TripleSaturated(__m256i v) { return _mm256_adds_epu8(_mm256_adds_epu8(v, v), v); }
 
-// Steps s to s + 7 of a transposed row back into the natural row, and three
-// times brighter into the output row when there is one.
-STARVANE_INLINE void TransposeOut(const uint32_t* rows, uint32_t* line, uint32_t* shown, int32_t s) {
-    const uint32_t* from = rows + s * kLanes;
-    __m256i a0 = Load(from), a1 = Load(from + 8), a2 = Load(from + 16), a3 = Load(from + 24);
-    __m256i b0 = Load(from + 32), b1 = Load(from + 40), b2 = Load(from + 48), b3 = Load(from + 56);
-    Transpose4(a0, a1, a2, a3);  // a_p: pixels s..s+3 of chunks p | p + 4
-    Transpose4(b0, b1, b2, b3);  // b_p: pixels s+4..s+7 of chunks p | p + 4
-    const __m256i out[8] = {
-        _mm256_permute2x128_si256(a0, b0, 0x20), _mm256_permute2x128_si256(a1, b1, 0x20),
-        _mm256_permute2x128_si256(a2, b2, 0x20), _mm256_permute2x128_si256(a3, b3, 0x20),
-        _mm256_permute2x128_si256(a0, b0, 0x31), _mm256_permute2x128_si256(a1, b1, 0x31),
-        _mm256_permute2x128_si256(a2, b2, 0x31), _mm256_permute2x128_si256(a3, b3, 0x31)};
-    for (int32_t p = 0; p < kLanes; ++p) Store(line + p * kChunk + s, out[p]);
-    if (shown != nullptr)
-        for (int32_t p = 0; p < kLanes; ++p) Store(shown + p * kChunk + s, TripleSaturated(out[p]));
+// Wide steps s to s + 7 back into the natural row and, three times brighter,
+// into the output row, as the flags say.
+template <bool kLine, bool kShown>
+STARVANE_INLINE void TransposeOut(const uint16_t* wide, uint32_t* line, uint32_t* shown, int32_t s) {
+    __m256i a[4], b[4];
+    NarrowQuad(wide + s * kStep, a);        // pixels s .. s + 3
+    NarrowQuad(wide + (s + 4) * kStep, b);  // pixels s + 4 .. s + 7
+#pragma GCC unroll 4
+    for (int32_t p = 0; p < 4; ++p) {
+        const __m256i low = _mm256_permute2x128_si256(a[p], b[p], 0x20);   // chunk p
+        const __m256i high = _mm256_permute2x128_si256(a[p], b[p], 0x31);  // chunk p + 4
+        if (kLine) {
+            Store(line + p * kChunk + s, low);
+            Store(line + (p + 4) * kChunk + s, high);
+        }
+        if (kShown) {
+            Store(shown + p * kChunk + s, TripleSaturated(low));
+            Store(shown + (p + 4) * kChunk + s, TripleSaturated(high));
+        }
+    }
 }
 
-// Per byte, U + R + D of eight pixels: bytes 1 and 3 in o, bytes 0 and 2 in
-// e, each in a 16-bit field (sums up to 765). The plain 16-bit sum of the
-// words is e + 256 o modulo 2^16, which gives e back with one subtraction.
-STARVANE_INLINE void Sums(__m256i u, __m256i r, __m256i d, __m256i& e, __m256i& o) {
-    o = _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(u, 8), _mm256_srli_epi16(r, 8)),
-                         _mm256_srli_epi16(d, 8));
-    e = _mm256_sub_epi16(_mm256_add_epi16(_mm256_add_epi16(u, r), d), _mm256_slli_epi16(o, 8));
+// Either row may be null.
+STARVANE_INLINE void TransposeOut(const uint16_t* wide, uint32_t* line, uint32_t* shown, int32_t s) {
+    if (line != nullptr && shown != nullptr)
+        TransposeOut<true, true>(wide, line, shown, s);
+    else if (line != nullptr)
+        TransposeOut<true, false>(wide, line, shown, s);
+    else if (shown != nullptr)
+        TransposeOut<false, true>(wide, line, shown, s);
+}
+
+// Hides a value's origin from the compiler, which would otherwise fold the
+// sum U + R + D into the running chain and lengthen it by an addition.
+STARVANE_INLINE __m256i Settled(__m256i v) {
+    __asm__("" : "+v"(v));
+    return v;
+}
+
+// One step of the chain in both registers: x = (U + R + D + x) / 4.
+STARVANE_INLINE void Step(const uint16_t* up, const uint16_t* right, const uint16_t* down, __m256i& x0,
+                          __m256i& x1) {
+    const __m256i a0 = _mm256_add_epi16(_mm256_add_epi16(Load(up), Load(right)), Load(down));
+    const __m256i a1 = _mm256_add_epi16(_mm256_add_epi16(Load(up + 16), Load(right + 16)), Load(down + 16));
+    x0 = _mm256_srli_epi16(_mm256_add_epi16(Settled(a0), x0), 2);
+    x1 = _mm256_srli_epi16(_mm256_add_epi16(Settled(a1), x1), 2);
 }
 
 // One canvas row: filters it into `row` while transposing the row below in
 // and the finished row above out.
 struct RowPass {
-    const uint32_t* up;         // row above, filtered, transposed
-    uint32_t* old;              // this row before the pass, transposed
-    uint32_t* below;            // receives the row below, transposed
-    uint32_t* row;              // receives this row, transposed
-    const uint32_t* belowLine;  // the row below in the canvas
-    uint32_t* upLine;           // canvas row to receive `up`, or null
+    const uint16_t* up;         // row above, filtered
+    uint16_t* old;              // this row before the pass
+    uint16_t* below;            // receives the row below
+    uint16_t* row;              // receives this row
+    const uint32_t* oldLine;    // this row in natural order, before the pass
+    const uint32_t* belowLine;  // the row below in natural order
+    uint32_t* upLine;           // row to receive `up`, or null
     uint32_t* upShown;          // output row to receive `up`, or null
     uint32_t left;              // true left input of chunk 0
     uint32_t* guesses;          // receives the left input each chunk started from
+    const uint32_t* nextBelow;  // the row the next pass reads, or null
+    const uint32_t* nextShown;  // the output row the next pass writes, or null
 };
 
 void FilterRow(const RowPass& pass) {
-    const uint32_t* up = pass.up;
-    uint32_t* old = pass.old;
-    uint32_t* below = pass.below;
-    uint32_t* row = pass.row;
+    const uint16_t* up = pass.up;
+    uint16_t* old = pass.old;
+    uint16_t* below = pass.below;
+    uint16_t* row = pass.row;
+    const __m256i zero = _mm256_setzero_si256();
 
     // The guesses run over the tails of the chunks: those blocks of the row
     // below come first.
     for (int32_t s = kFirstEarlyBlock; s < kChunk; s += 8) TransposeIn(pass.belowLine, below, s);
     // The right neighbour of each chunk's last pixel: the next chunk's first
     // pixel, and for the last chunk the first pixel of the row below. It goes
-    // into the spare words after `old`, where step 128 would be.
-    Store(old + kChunk * kLanes,
-          _mm256_blend_epi32(
-              _mm256_permutevar8x32_epi32(Load(old), _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 0)),
-              _mm256_set1_epi32(static_cast<int32_t>(pass.belowLine[0])), 0x80));
+    // into the spare step of `old`.
+    {
+        const uint32_t* o = pass.oldLine;
+        const __m256i ends = _mm256_setr_epi32(
+            int32_t(o[kChunk]), int32_t(o[2 * kChunk]), int32_t(o[3 * kChunk]), int32_t(o[4 * kChunk]),
+            int32_t(o[5 * kChunk]), int32_t(o[6 * kChunk]), int32_t(o[7 * kChunk]), int32_t(pass.belowLine[0]));
+        Store(old + kChunk * kStep, _mm256_unpacklo_epi8(ends, zero));
+        Store(old + kChunk * kStep + 16, _mm256_unpackhi_epi8(ends, zero));
+    }
 
-    // Guesses: lane p runs the last pixels of chunk p - 1, starting from the
-    // fixed point a / 3 of the step v = (a + v) / 4.
-    const __m256i lift = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);  // lane p - 1 to p
-    __m256i xe, xo;
+    // Guesses: each lane runs the last pixels of its own chunk, starting from
+    // the fixed point a / 3 of the step v = (a + v) / 4; the results move up
+    // a lane, and lane 0 takes the true left input.
+    __m256i x0, x1;
     {
         const int32_t t0 = kChunk - kWarmUp;
-        __m256i e, o;
-        Sums(Load(up + t0 * kLanes), Load(old + (t0 + 1) * kLanes), Load(below + t0 * kLanes), e, o);
+        const uint16_t *u = up + t0 * kStep, *r = old + (t0 + 1) * kStep, *d = below + t0 * kStep;
         const __m256i third = _mm256_set1_epi16(21846);
-        xe = _mm256_mulhi_epu16(_mm256_permutevar8x32_epi32(e, lift), third);
-        xo = _mm256_mulhi_epu16(_mm256_permutevar8x32_epi32(o, lift), third);
-        for (int32_t t = t0; t < kChunk; ++t) {
-            Sums(Load(up + t * kLanes), Load(old + (t + 1) * kLanes), Load(below + t * kLanes), e, o);
-            xe = _mm256_srli_epi16(_mm256_add_epi16(_mm256_permutevar8x32_epi32(e, lift), xe), 2);
-            xo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_permutevar8x32_epi32(o, lift), xo), 2);
-        }
+        x0 = _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_add_epi16(Load(u), Load(r)), Load(d)), third);
+        x1 = _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_add_epi16(Load(u + 16), Load(r + 16)), Load(d + 16)),
+                                third);
+        for (int32_t t = t0; t < kChunk; ++t) Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
+        __m256i g = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(x0, x1), _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+        g = _mm256_blend_epi32(g, _mm256_set1_epi32(int32_t(pass.left)), 0x01);
+        Store(pass.guesses, g);
+        x0 = _mm256_unpacklo_epi8(g, zero);
+        x1 = _mm256_unpackhi_epi8(g, zero);
     }
-    // Lane 0 starts from the true left input.
-    const __m256i low = _mm256_set1_epi32(0x00FF00FF);
-    const __m256i leftInput = _mm256_set1_epi32(static_cast<int32_t>(pass.left));
-    xe = _mm256_blend_epi32(xe, _mm256_and_si256(leftInput, low), 0x01);
-    xo = _mm256_blend_epi32(xo, _mm256_and_si256(_mm256_srli_epi16(leftInput, 8), low), 0x01);
-    Store(pass.guesses, _mm256_or_si256(xe, _mm256_slli_epi16(xo, 8)));
 
     for (int32_t s = 0; s < kChunk; s += 8) {
         if (s < kFirstEarlyBlock) TransposeIn(pass.belowLine, below, s);
-        if (pass.upLine != nullptr) TransposeOut(up, pass.upLine, pass.upShown, s);
+        TransposeOut(up, pass.upLine, pass.upShown, s);
+        // 4 of the 64 cache lines of each row the next pass needs.
+        if (kPrefetch && pass.nextBelow != nullptr)
+            for (int32_t k = 0; k < 4; ++k) _mm_prefetch(reinterpret_cast<const char*>(pass.nextBelow + s * 8 + k * 16), _MM_HINT_T0);
+        if (kPrefetch && pass.nextShown != nullptr)
+            for (int32_t k = 0; k < 4; ++k) _mm_prefetch(reinterpret_cast<const char*>(pass.nextShown + s * 8 + k * 16), _MM_HINT_T0);
+#pragma GCC unroll 8
         for (int32_t t = s; t < s + 8; ++t) {
-            __m256i e, o;
-            Sums(Load(up + t * kLanes), Load(old + (t + 1) * kLanes), Load(below + t * kLanes), e, o);
-            xe = _mm256_srli_epi16(_mm256_add_epi16(e, xe), 2);
-            xo = _mm256_srli_epi16(_mm256_add_epi16(o, xo), 2);
-            Store(row + t * kLanes, _mm256_or_si256(xe, _mm256_slli_epi16(xo, 8)));
+            Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
+            Store(row + t * kStep, x0);
+            Store(row + t * kStep + 16, x1);
         }
     }
 }
 
 }  // namespace
 
-void TrailFilterAvx2Pass(uint32_t* pixels, uint32_t* output, int32_t outputPitch) {
-    // Spaced so that no two buffers share their low 12 address bits: a load
-    // that seems to alias an earlier store would wait for it.
-    alignas(32) uint32_t buffers[4][kScratchRowWords];
+void TrailFilterAvx2Run(const FilterRun& run) {
+    // Spaced so that no two buffers share their low 12 address bits at the
+    // same step: a load that seems to alias an earlier store would wait.
+    alignas(32) uint16_t buffers[4][kRowWords];
     alignas(32) uint32_t guesses[kLanes];
-    uint32_t* up = buffers[0];
-    uint32_t* old = buffers[1];
-    uint32_t* below = buffers[2];
-    uint32_t* row = buffers[3];
+    uint16_t* up = buffers[0];
+    uint16_t* old = buffers[1];
+    uint16_t* below = buffers[2];
+    uint16_t* row = buffers[3];
     for (int32_t s = 0; s < kChunk; s += 8) {
-        TransposeIn(pixels, up, s);
-        TransposeIn(pixels + kCanvasRowPixels, old, s);
+        TransposeIn(run.above, up, s);
+        TransposeIn(run.old[0], old, s);
     }
-    uint32_t left = 0;
-    for (int32_t r = 1; r <= kFilteredRows; ++r) {
-        // Row r - 1 is written out during this row's pass; row 0 never is.
-        uint32_t* upLine = r > 1 ? pixels + (r - 1) * kCanvasRowPixels : nullptr;
-        uint32_t* upShown = r > 1 && output != nullptr ? OutputRow(output, outputPitch, r + 23) : nullptr;
-        FilterRow({up, old, below, row, pixels + (r + 1) * kCanvasRowPixels, upLine, upShown, left, guesses});
+    uint32_t left = run.left;
+    for (int32_t i = 0; i < run.rows; ++i) {
+        // Row i - 1 is written out during this row's pass.
+        uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
+        uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
+        const uint32_t* nextBelow = i + 1 < run.rows ? run.old[i + 2] : nullptr;
+        const uint32_t* nextShown = run.shown != nullptr ? run.shown[i] : nullptr;
+        FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses, nextBelow,
+                   nextShown});
         SettleChunkStarts({kLanes, up, old, below, row, guesses});
-        left = row[kCanvasRowPixels - 1];  // last lane of the last step
+        left = WidePixel(row, kLanes, kChunk - 1, kLanes - 1);
         // Plain swaps: no template shared with the files built without AVX2.
-        uint32_t* freed = up;
+        uint16_t* freed = up;
         up = row;
         row = freed;
         freed = old;
         old = below;
         below = freed;
     }
-    uint32_t* lastShown = output != nullptr ? OutputRow(output, outputPitch, kFilteredRows + 24) : nullptr;
-    for (int32_t s = 0; s < kChunk; s += 8) TransposeOut(up, pixels + kFilteredRows * kCanvasRowPixels, lastShown, s);
+    uint32_t* lastLine = run.to[run.rows - 1];
+    uint32_t* lastShown = run.shown != nullptr ? run.shown[run.rows - 1] : nullptr;
+    for (int32_t s = 0; s < kChunk; s += 8) TransposeOut(up, lastLine, lastShown, s);
 }
