@@ -1,120 +1,70 @@
+// Scatter, sparkle and flower bursts: free-slot scans, draw counts and the flower's shape.
+#include "emitters/scatter_bursts.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "emitters/scatter_bursts.h"
-
 namespace {
 
-struct ScatterWorld {
-    World world;
-    explicit ScatterWorld(int32_t count) {
-        BuildAngleTables(world.angles);
-        world.pool.particleCount = count;
-        CreatePool(world.pool, world.random);
+struct Fx {
+    World w;
+    explicit Fx(int32_t count, uint32_t state = 1) {
+        BuildAngleTables(w.angles);
+        w.pool.particleCount = count;
+        CreatePool(w.pool, w.random);
+        w.random.state = state;
     }
-    ~ScatterWorld() { DestroyPool(world.pool); }
+    ~Fx() { DestroyPool(w.pool); }
+    Particle& operator[](int32_t i) { return w.pool.particles[i]; }
+    void Lives(int32_t (*life)(int32_t)) {  // slot i gets life(i); rebuilds the free index
+        for (int32_t i = 0; i < w.pool.particleCount; ++i) w.pool.particles[i].life = life(i);
+        RebuildFreeIndex(w.pool);
+    }
 };
 
-Rng Advanced(Rng r, int draws) {
+Rng After(uint32_t state, int draws) {
+    Rng r{state};
     for (int i = 0; i < draws; ++i) Rand(r);
     return r;
 }
 
-// Marks every slot live except the listed ones.
-void FillAllBut(ParticlePool& pool, std::initializer_list<int32_t> freeSlots) {
-    for (int32_t i = 0; i < pool.particleCount; ++i) pool.particles[i].life = 9;
-    for (int32_t i : freeSlots) pool.particles[i].life = 0;
-    RebuildFreeIndex(pool);
-}
-
-int CountLife(const ParticlePool& pool, int32_t life) {
-    int n = 0;
-    for (int32_t i = 0; i < pool.particleCount; ++i) n += pool.particles[i].life == life;
-    return n;
-}
-
 }  // namespace
 
-TEST(ScatterBursts, ShortPoolFillsFreeSlotsAndDrawsOnlyForThem) {
-    ScatterWorld s(100);
-    FillAllBut(s.world.pool, {3, 17, 40, 41, 99});
-    Rng expected = Advanced(s.world.random, 4 + 3 * 5);
-    SpawnScatterBurst(s.world, 200, 300, 300);
-    EXPECT_EQ(s.world.random.state, expected.state);
-    EXPECT_EQ(CountLife(s.world.pool, 9), 95);
-    for (int32_t slot : {3, 17, 40, 41, 99}) {
-        const Particle& p = s.world.pool.particles[slot];
-        EXPECT_GE(p.life, 30);
-        EXPECT_LE(p.life, 157);
-        EXPECT_EQ(p.x, 200.0f);
-        EXPECT_EQ(p.y, 300.0f);
-        EXPECT_LE(std::hypot(p.vx, p.vy), 5.31f);  // at most 53 steps of 0.1
-        EXPECT_EQ(p.color & 0x8080C0u, 0u);        // red, green < 128, blue < 64
+TEST(ScatterBursts, FreeSlotsOnlyAndDrawsOnlyForThem) {
+    for (int32_t sparkle : {0, 1}) {  // no quota, then five free slots for 300, then no room
+        Fx f(100);
+        f.Lives([](int32_t i) { return i == 3 || i == 17 || i == 40 || i == 41 || i == 99 ? 0 : 9; });
+        const auto spawn = sparkle ? SpawnSparkleBurst : SpawnScatterBurst;
+        spawn(f.w, 0, 0, sparkle ? -7 : 0);
+        spawn(f.w, 200, 300, 300);
+        spawn(f.w, 1, 1, 10); SpawnFlowerBurst(f.w, 1, 1);  // no room: first draws only
+        EXPECT_EQ(f.w.random.state, After(1, 4 + (4 + (sparkle ? 2 : 3) * 5) + 4 + 8).state);
+        EXPECT_EQ(f[0].life, 9);
+        for (int32_t slot : {3, 17, 40, 41, 99}) {
+            const Particle& p = f[slot];
+            EXPECT_TRUE(sparkle ? p.life == 1500 : p.life >= 30 && p.life <= 157) << p.life;
+            EXPECT_EQ(p.color & (sparkle ? 0xC080C0u : 0x8080C0u), 0u);  // channel ranges
+            EXPECT_TRUE(p.x == 200 && p.y == 300 && std::hypot(p.vx, p.vy) <= (sparkle ? 4.71 : 5.31));
+        }
     }
-
-    FillAllBut(s.world.pool, {3, 17, 40, 41, 99});
-    expected = Advanced(s.world.random, 4 + 2 * 5);
-    SpawnSparkleBurst(s.world, 10, 20, 300);
-    EXPECT_EQ(s.world.random.state, expected.state);
-    EXPECT_EQ(CountLife(s.world.pool, 1500), 5);
-    EXPECT_EQ(s.world.pool.particles[99].color & 0xC080C0u, 0u);
 }
 
-TEST(ScatterBursts, EmptyQuotaOrFullPoolOnlyMakesTheFirstDraws) {
-    ScatterWorld s(50);
-    Rng expected = Advanced(s.world.random, 4);
-    SpawnScatterBurst(s.world, 0, 0, 0);
-    SpawnSparkleBurst(s.world, 0, 0, -7);
-    EXPECT_EQ(s.world.random.state, Advanced(expected, 4).state);
-    EXPECT_EQ(CountLife(s.world.pool, 0), 50);
-
-    FillAllBut(s.world.pool, {});
-    expected = Advanced(s.world.random, 8 + 4 + 4);
-    SpawnFlowerBurst(s.world, 1, 1);
-    SpawnScatterBurst(s.world, 1, 1, 10);
-    SpawnSparkleBurst(s.world, 1, 1, 10);
-    EXPECT_EQ(s.world.random.state, expected.state);
-    EXPECT_EQ(CountLife(s.world.pool, 9), 50);
-}
-
-TEST(FlowerBurst, FortyFreeSlotsGiveTheFirstHalfWithoutGaps) {
-    ScatterWorld s(200);
-    // 40 free slots scattered between live ones.
-    for (int32_t i = 0; i < 200; ++i) s.world.pool.particles[i].life = (i % 3 == 1 && i < 120) ? 0 : 9;
-    RebuildFreeIndex(s.world.pool);
-    Rng expected = Advanced(s.world.random, 8);
-    SpawnFlowerBurst(s.world, 512, 384);
-    EXPECT_EQ(s.world.random.state, expected.state);
-    int k = 0;  // k-th claimed slot takes direction 5k
-    for (int32_t i = 0; i < 200; ++i) {
-        const Particle& p = s.world.pool.particles[i];
-        if (p.life == 9) continue;
-        ASSERT_EQ(i % 3, 1);
-        const double c = s.world.angles.CosTable[5 * k], sn = s.world.angles.SinTable[5 * k];
-        const double speed = p.vx * c + p.vy * sn;  // signed: petal waists may fly backwards
-        EXPECT_NEAR(p.vx, speed * c, 1e-5) << "slot " << i;
-        EXPECT_NEAR(p.vy, speed * sn, 1e-5) << "slot " << i;
-        EXPECT_LE(std::fabs(speed), 5.29);
-        EXPECT_EQ(p.x, 512.0f);
-        ++k;
+TEST(FlowerBurst, ScatteredFreeSlotsTakeTheStepsInOrderAndNoDepthIsARing) {
+    Fx f(200);  // 40 free slots between live ones: directions 0 to 195
+    f.Lives([](int32_t i) { return i % 3 == 1 && i < 120 ? 0 : 9; });
+    SpawnFlowerBurst(f.w, 512, 384);
+    for (int32_t k = 0; k < 40; ++k) {  // the k-th free slot flies along 5k degrees, either way
+        const Particle& p = f[3 * k + 1];
+        EXPECT_NEAR(p.vx * f.w.angles.SinTable[5 * k], p.vy * f.w.angles.CosTable[5 * k], 1e-5) << k;
+        EXPECT_TRUE(std::hypot(p.vx, p.vy) <= 5.29 && p.life >= 147 && p.life <= 402 && p.x == 512) << k;
     }
-    EXPECT_EQ(k, 40);  // directions 0 to 195
-}
-
-TEST(FlowerBurst, NoPetalDepthGivesAPlainRing) {
-    // Find a state whose fifth draw has low four bits 0 (q = 0).
-    uint32_t state = 1;
-    for (;; ++state) {
-        Rng r = Advanced(Rng{state}, 4);
-        if ((Rand(r) & 15) == 0) break;
-    }
-    ScatterWorld s(100);
-    s.world.random.state = state;
-    SpawnFlowerBurst(s.world, 0, 0);
-    const Particle* p = s.world.pool.particles;
-    EXPECT_EQ(CountLife(s.world.pool, p[0].life), 72);
-    EXPECT_GE(p[0].vx, 1.5f);
-    EXPECT_LE(p[0].vx, 5.28f);
-    for (int i = 0; i < 72; ++i) EXPECT_NEAR(std::hypot(p[i].vx, p[i].vy), p[0].vx, 1e-5) << i;
+    uint32_t state = 1;  // the first whose fifth draw has low four bits 0: q = 0
+    for (Rng r = After(state, 4); (Rand(r) & 15) != 0; r = After(++state, 4)) {}
+    Rng r = After(state, 3);
+    const float s = float((Rand(r) & 63) * double(0.06f) + double(1.5f));
+    Fx g(100, state);
+    SpawnFlowerBurst(g.w, 0, 0);
+    EXPECT_EQ(g[0].vx, s); EXPECT_EQ(g[72].life, 0); EXPECT_LE(g[0].life, 402);  // its life draw has bit 8 set
+    for (int i = 0; i < 72; ++i) EXPECT_NEAR(std::hypot(g[i].vx, g[i].vy), s, 1e-5) << i;
 }
