@@ -3,26 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "world_fixture.h"
+
 namespace {
 
-struct Fx {
-    World w;
-    explicit Fx(int32_t count, uint32_t seed = 1) {
-        BuildAngleTables(w.angles);
-        w.pool.particleCount = count;
-        CreatePool(w.pool, w.random);
-        SeedRandom(w.random, seed);
-    }
-    ~Fx() { DestroyPool(w.pool); }
-    Particle& operator[](int32_t i) { return w.pool.particles[i]; }
-    // Direct writes of life, so both rebuild the free index.
+struct Fx : TestWorld {
+    using TestWorld::TestWorld;
+    // A direct write of a whole particle; the free index is rebuilt.
     void Put(int32_t slot, int32_t life, float x = 0, float y = 0, float vx = 0, float vy = 0,
              uint32_t color = 0x123456, int32_t phase = 0) {
         w.pool.particles[slot] = Particle{life, x, y, vx, vy, color, phase};
-        RebuildFreeIndex(w.pool);
-    }
-    void Fill(int32_t from, int32_t to, int32_t life) {
-        for (int32_t i = from; i < to; ++i) w.pool.particles[i].life = life;
         RebuildFreeIndex(w.pool);
     }
 };

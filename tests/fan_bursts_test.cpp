@@ -3,23 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "world_fixture.h"
+
 #include <climits>
 #include <cmath>
 
 namespace {
 
-struct Fx {
-    World w;
-    explicit Fx(int32_t count, int32_t repeats = 3, int32_t spokes = 5) {
-        BuildAngleTables(w.angles);
-        w.pool.particleCount = count;
-        CreatePool(w.pool, w.random);
-        w.random.state = 1;
+struct Fx : TestWorld {
+    explicit Fx(int32_t count, int32_t repeats = 3, int32_t spokes = 5) : TestWorld(count) {
         w.params.fanRepeats = repeats;
         w.params.fanSpokes = spokes;
     }
-    ~Fx() { DestroyPool(w.pool); }
-    Particle& operator[](int32_t i) { return w.pool.particles[i]; }
 };
 
 uint32_t StateAfter(int draws) {

@@ -3,26 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "world_fixture.h"
+
 #include <array>
 #include <cmath>
 
 namespace {
 
-struct Fx {
-    World w;
-    explicit Fx(int32_t count, uint32_t state = 1) {
-        BuildAngleTables(w.angles);
-        w.pool.particleCount = count;
-        CreatePool(w.pool, w.random);
-        w.random.state = state;
-    }
-    ~Fx() { DestroyPool(w.pool); }
-    Particle& operator[](int32_t i) { return w.pool.particles[i]; }
-    void Fill(int32_t from, int32_t to, int32_t life) {
-        for (int32_t i = from; i < to; ++i) w.pool.particles[i].life = life;
-        RebuildFreeIndex(w.pool);
-    }
-};
+using Fx = TestWorld;
 
 std::array<int32_t, 9> Draws(uint32_t state) {  // the next nine draws, in order
     Rng r{state};

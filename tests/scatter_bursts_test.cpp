@@ -3,20 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "world_fixture.h"
+
 #include <cmath>
 
 namespace {
 
-struct Fx {
-    World w;
-    explicit Fx(int32_t count, uint32_t state = 1) {
-        BuildAngleTables(w.angles);
-        w.pool.particleCount = count;
-        CreatePool(w.pool, w.random);
-        w.random.state = state;
-    }
-    ~Fx() { DestroyPool(w.pool); }
-    Particle& operator[](int32_t i) { return w.pool.particles[i]; }
+struct Fx : TestWorld {
+    using TestWorld::TestWorld;
     void Lives(int32_t (*life)(int32_t)) {  // slot i gets life(i); rebuilds the free index
         for (int32_t i = 0; i < w.pool.particleCount; ++i) w.pool.particles[i].life = life(i);
         RebuildFreeIndex(w.pool);
