@@ -19,7 +19,6 @@ constexpr int32_t kRowWords = WideRowWords(kLanes);
 // Pixels of the chunk before that a guessed start is run over; one chunk in
 // a few hundred then still needs repair, which costs a pixel or two.
 constexpr int32_t kWarmUp = 8;
-constexpr bool kPrefetch = false;
 // The first block of the row below that the guesses need.
 constexpr int32_t kFirstEarlyBlock = (kChunk - kWarmUp) / 8 * 8;
 
@@ -146,8 +145,6 @@ struct RowPass {
     uint32_t* upShown;          // output row to receive `up`, or null
     uint32_t left;              // true left input of chunk 0
     uint32_t* guesses;          // receives the left input each chunk started from
-    const uint32_t* nextBelow;  // the row the next pass reads, or null
-    const uint32_t* nextShown;  // the output row the next pass writes, or null
 };
 
 void FilterRow(const RowPass& pass) {
@@ -194,11 +191,6 @@ void FilterRow(const RowPass& pass) {
     for (int32_t s = 0; s < kChunk; s += 8) {
         if (s < kFirstEarlyBlock) TransposeIn(pass.belowLine, below, s);
         TransposeOut(up, pass.upLine, pass.upShown, s);
-        // 4 of the 64 cache lines of each row the next pass needs.
-        if (kPrefetch && pass.nextBelow != nullptr)
-            for (int32_t k = 0; k < 4; ++k) _mm_prefetch(reinterpret_cast<const char*>(pass.nextBelow + s * 8 + k * 16), _MM_HINT_T0);
-        if (kPrefetch && pass.nextShown != nullptr)
-            for (int32_t k = 0; k < 4; ++k) _mm_prefetch(reinterpret_cast<const char*>(pass.nextShown + s * 8 + k * 16), _MM_HINT_T0);
 #pragma GCC unroll 8
         for (int32_t t = s; t < s + 8; ++t) {
             Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
@@ -228,10 +220,7 @@ void TrailFilterAvx2Run(const FilterRun& run) {
         // Row i - 1 is written out during this row's pass.
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
-        const uint32_t* nextBelow = i + 1 < run.rows ? run.old[i + 2] : nullptr;
-        const uint32_t* nextShown = run.shown != nullptr ? run.shown[i] : nullptr;
-        FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses, nextBelow,
-                   nextShown});
+        FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
         SettleChunkStarts({kLanes, up, old, below, row, guesses});
         left = WidePixel(row, kLanes, kChunk - 1, kLanes - 1);
         // Plain swaps: no template shared with the files built without AVX2.
