@@ -99,48 +99,48 @@ void TrailFilterPortableRun(const FilterRun& run) {
 
 // ---- Chunk-start repair for the vector passes.
 
-void SettleChunkStarts(const WideRows& rows) {
+namespace {
+
+// Byte b of pixel p of step t.
+inline int32_t ChunkByte(const ChunkRow& row, int32_t lanes, int32_t t, int32_t p, int32_t b) {
+    if (row.wide) return static_cast<const uint16_t*>(row.words)[WideOffset(lanes, t, p) + b];
+    return int32_t(static_cast<const uint32_t*>(row.words)[t * lanes + p] >> 8 * b & 0xFF);
+}
+
+void SetChunkPixel(const ChunkRow& row, int32_t lanes, int32_t t, int32_t p, const int32_t bytes[4]) {
+    if (row.wide) {
+        uint16_t* w = static_cast<uint16_t*>(row.words) + WideOffset(lanes, t, p);
+        for (int32_t b = 0; b < 4; ++b) w[b] = uint16_t(bytes[b]);
+    } else {
+        static_cast<uint32_t*>(row.words)[t * lanes + p] =
+            uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    }
+}
+
+}  // namespace
+
+void SettleChunkStarts(const ChunkRows& rows) {
     const int32_t lanes = rows.lanes;
     const int32_t length = kCanvasRowPixels / lanes;
     for (int32_t p = 1; p < lanes; ++p) {
         // The true left input: the last pixel of chunk p - 1, exact by now.
-        const uint32_t left = WidePixel(rows.row, lanes, length - 1, p - 1);
+        int32_t l[4];
+        uint32_t left = 0;
+        for (int32_t b = 0; b < 4; ++b) {
+            l[b] = ChunkByte(rows.row, lanes, length - 1, p - 1, b);
+            left |= uint32_t(l[b]) << 8 * b;
+        }
         if (rows.guesses[p] == left) continue;
-        int32_t l[4] = {int32_t(left & 0xFF), int32_t(left >> 8 & 0xFF), int32_t(left >> 16 & 0xFF),
-                        int32_t(left >> 24)};
         for (int32_t t = 0; t < length; ++t) {
             // At t = length - 1 the right neighbour is in the spare step.
-            const uint16_t* u = rows.up + WideOffset(lanes, t, p);
-            const uint16_t* r = rows.old + WideOffset(lanes, t + 1, p);
-            const uint16_t* d = rows.below + WideOffset(lanes, t, p);
-            uint16_t* slot = rows.row + WideOffset(lanes, t, p);
             bool same = true;
             for (int32_t b = 0; b < 4; ++b) {
-                l[b] = (l[b] + u[b] + r[b] + d[b]) >> 2;
-                same = same && slot[b] == l[b];
+                l[b] = (l[b] + ChunkByte(rows.up, lanes, t, p, b) + ChunkByte(rows.old, lanes, t + 1, p, b) +
+                        ChunkByte(rows.below, lanes, t, p, b)) >> 2;
+                same = same && ChunkByte(rows.row, lanes, t, p, b) == l[b];
             }
             if (same) break;  // the guessed run has caught up
-            for (int32_t b = 0; b < 4; ++b) slot[b] = uint16_t(l[b]);
-        }
-    }
-}
-
-void SettleChunkStarts(const PackedRows& rows) {
-    const int32_t lanes = rows.lanes;
-    const int32_t length = kCanvasRowPixels / lanes;
-    const uint32_t m = 0x00FF00FF;
-    for (int32_t p = 1; p < lanes; ++p) {
-        uint32_t left = rows.row[(length - 1) * lanes + p - 1];
-        if (rows.guesses[p] == left) continue;
-        for (int32_t t = 0; t < length; ++t) {
-            const uint32_t u = rows.up[t * lanes + p], r = rows.old[(t + 1) * lanes + p], d = rows.below[t * lanes + p];
-            const uint32_t even = ((left & m) + (u & m) + (r & m) + (d & m)) >> 2 & m;
-            const uint32_t odd = ((left >> 8 & m) + (u >> 8 & m) + (r >> 8 & m) + (d >> 8 & m)) >> 2 & m;
-            const uint32_t value = even | odd << 8;
-            uint32_t& slot = rows.row[t * lanes + p];
-            if (slot == value) break;
-            slot = value;
-            left = value;
+            SetChunkPixel(rows.row, lanes, t, p, l);
         }
     }
 }
@@ -290,7 +290,7 @@ void TrailFilterSse2Run(const FilterRun& run) {
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
         FilterRow4({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts({kSseLanes, up, old, below, row, guesses});
+        SettleChunkStarts({kSseLanes, {up, true}, {old, true}, {below, true}, {row, true}, guesses});
         left = WidePixel(row, kSseLanes, kSseChunk - 1, kSseLanes - 1);
         std::swap(up, row);
         std::swap(old, below);

@@ -1,8 +1,10 @@
 // The AVX2 pass of the trail filter: eight chunks of 128 pixels side by side
-// on wide rows (see trail_filter_chunks.h), transposed in blocks of 8 x 8
-// pixels. A 256-bit register holds chunks 0 to 3 in its low half and 4 to 7
-// in its high half, so only in-half shuffles are needed until the chunks of
-// a block are stored back.
+// (see trail_filter_chunks.h), transposed in blocks of 8 x 8 pixels. The
+// rows before the pass are kept wide, the filtered rows packed: each is read
+// once more (as the row above) and once on the way out, and packed they cost
+// half the loads. A 256-bit register holds chunks 0 to 3 in its low half and
+// 4 to 7 in its high half, so only in-half shuffles are needed until the
+// chunks of a block are stored back.
 #include <immintrin.h>
 
 #include "engine/trail_filter_chunks.h"
@@ -16,6 +18,8 @@ constexpr int32_t kLanes = 8;
 constexpr int32_t kChunk = kCanvasRowPixels / kLanes;
 constexpr int32_t kStep = kLanes * 4;  // words of a wide step
 constexpr int32_t kRowWords = WideRowWords(kLanes);
+// Words of a packed row: a row and spacing.
+constexpr int32_t kPackedRowWords = kCanvasRowPixels + 2 * kLanes;
 // Pixels of the chunk before that a guessed start is run over; one chunk in
 // a few hundred then still needs repair, which costs a pixel or two.
 constexpr int32_t kWarmUp = 8;
@@ -64,22 +68,40 @@ STARVANE_INLINE void TransposeIn(const uint32_t* line, uint16_t* wide, int32_t s
     }
 }
 
-// Wide steps q to q + 3 packed back: chunk p's four pixels in half p / 4 of
-// register p % 4.
-STARVANE_INLINE void NarrowQuad(const uint16_t* wide, __m256i out[4]) {
-    const __m256i ab0 = _mm256_packus_epi16(Load(wide), Load(wide + kStep));  // a0 b0 a1 b1
-    const __m256i ab1 = _mm256_packus_epi16(Load(wide + 2 * kStep), Load(wide + 3 * kStep));
-    const __m256i cd0 = _mm256_packus_epi16(Load(wide + 16), Load(wide + kStep + 16));
-    const __m256i cd1 = _mm256_packus_epi16(Load(wide + 2 * kStep + 16), Load(wide + 3 * kStep + 16));
-    auto pick = [](__m256i x, __m256i y, int even) {
-        const __m256 fx = _mm256_castsi256_ps(x), fy = _mm256_castsi256_ps(y);
-        return _mm256_castps_si256(even ? _mm256_shuffle_ps(fx, fy, _MM_SHUFFLE(2, 0, 2, 0))
-                                        : _mm256_shuffle_ps(fx, fy, _MM_SHUFFLE(3, 1, 3, 1)));
-    };
-    out[0] = pick(ab0, ab1, 1);
-    out[1] = pick(ab0, ab1, 0);
-    out[2] = pick(cd0, cd1, 1);
-    out[3] = pick(cd0, cd1, 0);
+// 4 x 4 transposes of 32-bit words, in each 128-bit half separately.
+STARVANE_INLINE void Transpose4(__m256i& a, __m256i& b, __m256i& c, __m256i& d) {
+    const __m256i ab0 = _mm256_unpacklo_epi32(a, b);
+    const __m256i ab1 = _mm256_unpackhi_epi32(a, b);
+    const __m256i cd0 = _mm256_unpacklo_epi32(c, d);
+    const __m256i cd1 = _mm256_unpackhi_epi32(c, d);
+    a = _mm256_unpacklo_epi64(ab0, cd0);
+    b = _mm256_unpackhi_epi64(ab0, cd0);
+    c = _mm256_unpacklo_epi64(ab1, cd1);
+    d = _mm256_unpackhi_epi64(ab1, cd1);
+}
+
+// Block s of a natural row into packed steps s to s + 7.
+STARVANE_INLINE void TransposeInPacked(const uint32_t* line, uint32_t* rows, int32_t s) {
+    for (int32_t q = s; q < s + 8; q += 4) {
+        const uint32_t* n = line + q;
+        __m256i a = LoadPair(n, n + 4 * kChunk), b = LoadPair(n + kChunk, n + 5 * kChunk);
+        __m256i c = LoadPair(n + 2 * kChunk, n + 6 * kChunk), d = LoadPair(n + 3 * kChunk, n + 7 * kChunk);
+        Transpose4(a, b, c, d);
+        Store(rows + q * kLanes, a);
+        Store(rows + (q + 1) * kLanes, b);
+        Store(rows + (q + 2) * kLanes, c);
+        Store(rows + (q + 3) * kLanes, d);
+    }
+}
+
+// Packed steps q to q + 3: chunk p's four pixels in half p / 4 of register
+// p % 4.
+STARVANE_INLINE void NarrowQuad(const uint32_t* rows, __m256i out[4]) {
+    out[0] = Load(rows);
+    out[1] = Load(rows + kLanes);
+    out[2] = Load(rows + 2 * kLanes);
+    out[3] = Load(rows + 3 * kLanes);
+    Transpose4(out[0], out[1], out[2], out[3]);
 }
 
 STARVANE_INLINE __m256i TripleSaturated(__m256i v) { return _mm256_adds_epu8(_mm256_adds_epu8(v, v), v); }
@@ -87,10 +109,10 @@ STARVANE_INLINE __m256i TripleSaturated(__m256i v) { return _mm256_adds_epu8(_mm
 // Wide steps s to s + 7 back into the natural row and, three times brighter,
 // into the output row, as the flags say.
 template <bool kLine, bool kShown>
-STARVANE_INLINE void TransposeOut(const uint16_t* wide, uint32_t* line, uint32_t* shown, int32_t s) {
+STARVANE_INLINE void TransposeOut(const uint32_t* rows, uint32_t* line, uint32_t* shown, int32_t s) {
     __m256i a[4], b[4];
-    NarrowQuad(wide + s * kStep, a);        // pixels s .. s + 3
-    NarrowQuad(wide + (s + 4) * kStep, b);  // pixels s + 4 .. s + 7
+    NarrowQuad(rows + s * kLanes, a);        // pixels s .. s + 3
+    NarrowQuad(rows + (s + 4) * kLanes, b);  // pixels s + 4 .. s + 7
 #pragma GCC unroll 4
     for (int32_t p = 0; p < 4; ++p) {
         const __m256i low = _mm256_permute2x128_si256(a[p], b[p], 0x20);   // chunk p
@@ -107,13 +129,13 @@ STARVANE_INLINE void TransposeOut(const uint16_t* wide, uint32_t* line, uint32_t
 }
 
 // Either row may be null.
-STARVANE_INLINE void TransposeOut(const uint16_t* wide, uint32_t* line, uint32_t* shown, int32_t s) {
+STARVANE_INLINE void TransposeOut(const uint32_t* rows, uint32_t* line, uint32_t* shown, int32_t s) {
     if (line != nullptr && shown != nullptr)
-        TransposeOut<true, true>(wide, line, shown, s);
+        TransposeOut<true, true>(rows, line, shown, s);
     else if (line != nullptr)
-        TransposeOut<true, false>(wide, line, shown, s);
+        TransposeOut<true, false>(rows, line, shown, s);
     else if (shown != nullptr)
-        TransposeOut<false, true>(wide, line, shown, s);
+        TransposeOut<false, true>(rows, line, shown, s);
 }
 
 // Hides a value's origin from the compiler, which would otherwise fold the
@@ -123,11 +145,15 @@ STARVANE_INLINE __m256i Settled(__m256i v) {
     return v;
 }
 
-// One step of the chain in both registers: x = (U + R + D + x) / 4.
-STARVANE_INLINE void Step(const uint16_t* up, const uint16_t* right, const uint16_t* down, __m256i& x0,
+// One step of the chain in both registers: x = (U + R + D + x) / 4, the row
+// above packed.
+STARVANE_INLINE void Step(const uint32_t* up, const uint16_t* right, const uint16_t* down, __m256i& x0,
                           __m256i& x1) {
-    const __m256i a0 = _mm256_add_epi16(_mm256_add_epi16(Load(up), Load(right)), Load(down));
-    const __m256i a1 = _mm256_add_epi16(_mm256_add_epi16(Load(up + 16), Load(right + 16)), Load(down + 16));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i u = Load(up);
+    const __m256i a0 = _mm256_add_epi16(_mm256_add_epi16(_mm256_unpacklo_epi8(u, zero), Load(right)), Load(down));
+    const __m256i a1 =
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_unpackhi_epi8(u, zero), Load(right + 16)), Load(down + 16));
     x0 = _mm256_srli_epi16(_mm256_add_epi16(Settled(a0), x0), 2);
     x1 = _mm256_srli_epi16(_mm256_add_epi16(Settled(a1), x1), 2);
 }
@@ -135,10 +161,10 @@ STARVANE_INLINE void Step(const uint16_t* up, const uint16_t* right, const uint1
 // One canvas row: filters it into `row` while transposing the row below in
 // and the finished row above out.
 struct RowPass {
-    const uint16_t* up;         // row above, filtered
+    const uint32_t* up;         // row above, filtered, packed
     uint16_t* old;              // this row before the pass
     uint16_t* below;            // receives the row below
-    uint16_t* row;              // receives this row
+    uint32_t* row;              // receives this row, packed
     const uint32_t* oldLine;    // this row in natural order, before the pass
     const uint32_t* belowLine;  // the row below in natural order
     uint32_t* upLine;           // row to receive `up`, or null
@@ -148,10 +174,10 @@ struct RowPass {
 };
 
 void FilterRow(const RowPass& pass) {
-    const uint16_t* up = pass.up;
+    const uint32_t* up = pass.up;
     uint16_t* old = pass.old;
     uint16_t* below = pass.below;
-    uint16_t* row = pass.row;
+    uint32_t* row = pass.row;
     const __m256i zero = _mm256_setzero_si256();
 
     // The guesses run over the tails of the chunks: those blocks of the row
@@ -175,12 +201,13 @@ void FilterRow(const RowPass& pass) {
     __m256i x0, x1;
     {
         const int32_t t0 = kChunk - kWarmUp;
-        const uint16_t *u = up + t0 * kStep, *r = old + (t0 + 1) * kStep, *d = below + t0 * kStep;
         const __m256i third = _mm256_set1_epi16(21846);
-        x0 = _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_add_epi16(Load(u), Load(r)), Load(d)), third);
-        x1 = _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_add_epi16(Load(u + 16), Load(r + 16)), Load(d + 16)),
-                                third);
-        for (int32_t t = t0; t < kChunk; ++t) Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
+        x0 = zero;
+        x1 = zero;
+        Step(up + t0 * kLanes, old + (t0 + 1) * kStep, below + t0 * kStep, x0, x1);  // a / 4
+        x0 = _mm256_mulhi_epu16(_mm256_slli_epi16(x0, 2), third);
+        x1 = _mm256_mulhi_epu16(_mm256_slli_epi16(x1, 2), third);
+        for (int32_t t = t0; t < kChunk; ++t) Step(up + t * kLanes, old + (t + 1) * kStep, below + t * kStep, x0, x1);
         __m256i g = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(x0, x1), _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
         g = _mm256_blend_epi32(g, _mm256_set1_epi32(int32_t(pass.left)), 0x01);
         Store(pass.guesses, g);
@@ -193,9 +220,8 @@ void FilterRow(const RowPass& pass) {
         TransposeOut(up, pass.upLine, pass.upShown, s);
 #pragma GCC unroll 8
         for (int32_t t = s; t < s + 8; ++t) {
-            Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
-            Store(row + t * kStep, x0);
-            Store(row + t * kStep + 16, x1);
+            Step(up + t * kLanes, old + (t + 1) * kStep, below + t * kStep, x0, x1);
+            Store(row + t * kLanes, _mm256_packus_epi16(x0, x1));
         }
     }
 }
@@ -205,14 +231,15 @@ void FilterRow(const RowPass& pass) {
 void TrailFilterAvx2Run(const FilterRun& run) {
     // Spaced so that no two buffers share their low 12 address bits at the
     // same step: a load that seems to alias an earlier store would wait.
-    alignas(32) uint16_t buffers[4][kRowWords];
+    alignas(32) uint16_t wide[2][kRowWords];
+    alignas(32) uint32_t packed[2][kPackedRowWords];
     alignas(32) uint32_t guesses[kLanes];
-    uint16_t* up = buffers[0];
-    uint16_t* old = buffers[1];
-    uint16_t* below = buffers[2];
-    uint16_t* row = buffers[3];
+    uint32_t* up = packed[0];
+    uint16_t* old = wide[0];
+    uint16_t* below = wide[1];
+    uint32_t* row = packed[1];
     for (int32_t s = 0; s < kChunk; s += 8) {
-        TransposeIn(run.above, up, s);
+        TransposeInPacked(run.above, up, s);
         TransposeIn(run.old[0], old, s);
     }
     uint32_t left = run.left;
@@ -221,13 +248,13 @@ void TrailFilterAvx2Run(const FilterRun& run) {
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
         FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts({kLanes, up, old, below, row, guesses});
-        left = WidePixel(row, kLanes, kChunk - 1, kLanes - 1);
+        SettleChunkStarts({kLanes, {up, false}, {old, true}, {below, true}, {row, false}, guesses});
+        left = row[kCanvasRowPixels - 1];  // last lane of the last step
         // Plain swaps: no template shared with the files built without AVX2.
-        uint16_t* freed = up;
+        uint32_t* done = up;
         up = row;
-        row = freed;
-        freed = old;
+        row = done;
+        uint16_t* freed = old;
         old = below;
         below = freed;
     }

@@ -266,7 +266,7 @@ void TrailFilterAvx512Run(const FilterRun& run) {
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
         FilterRow({up, old, below, row, run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts(PackedRows{kLanes, up, old, below, row, guesses});
+        SettleChunkStarts({kLanes, {up, false}, {old, false}, {below, false}, {row, false}, guesses});
         left = row[kCanvasRowPixels - 1];
         uint32_t* freed = up;
         up = row;

@@ -64,28 +64,23 @@ static inline int32_t WideOffset(int32_t lanes, int32_t t, int32_t p) {
 // a step of spacing.
 static constexpr int32_t WideRowWords(int32_t lanes) { return (kCanvasRowPixels / lanes + 2) * lanes * 4; }
 
-struct WideRows {
+// A transposed row, packed (32-bit words) or wide (16-bit words).
+struct ChunkRow {
+    void* words;
+    bool wide;
+};
+
+struct ChunkRows {
     int32_t lanes;            // chunks per row: 4, 8 or 16
-    const uint16_t* up;       // row above, filtered
-    const uint16_t* old;      // this row before the pass, its spare step filled
-    const uint16_t* below;    // the row below, before the pass
-    uint16_t* row;            // this row, filtered from the guessed starts
+    ChunkRow up;              // row above, filtered
+    ChunkRow old;             // this row before the pass, its spare step filled
+    ChunkRow below;           // the row below, before the pass
+    ChunkRow row;             // this row, filtered from the guessed starts
     const uint32_t* guesses;  // lanes pixels: the left input chunk p started from
 };
 
 // Makes rows.row exact, given that chunk 0 started from the true left input.
-void SettleChunkStarts(const WideRows& rows);
-
-// The same for packed rows.
-struct PackedRows {
-    int32_t lanes;
-    const uint32_t* up;
-    const uint32_t* old;  // its spare step filled
-    const uint32_t* below;
-    uint32_t* row;
-    const uint32_t* guesses;
-};
-void SettleChunkStarts(const PackedRows& rows);
+void SettleChunkStarts(const ChunkRows& rows);
 
 // Pixel p of step t of a wide row, packed.
 static inline uint32_t WidePixel(const uint16_t* wide, int32_t lanes, int32_t t, int32_t p) {

@@ -104,6 +104,29 @@ TEST(TrailFilterWorkers, SharedPassMatchesReferenceWhenTheHelperGoesOnOrDeclines
     EXPECT_EQ(workers.crew, nullptr);
 }
 
+TEST(TrailFilterWorkers, AnySplitRowGivesThePlainResult) {
+    TrailFilterWorkers workers;
+    if (!StartTrailFilterWorkers(workers)) GTEST_SKIP() << "one processor: no helper thread";
+    workers.fixedSplit = true;
+    Rng random;
+    Picture p;
+    PlotCrosses(p, random, 6000);
+    for (int32_t split : {kTrailFilterSplitFirst, 26, 100, 383, 700, kTrailFilterSplitLast, 0, 9999}) {
+        // Waiting for the helper: it goes on from the split.
+        workers.patient = true;
+        workers.splitRow = split;
+        const int64_t shared = workers.shared;
+        EXPECT_TRUE(SharedMatchesReference(TrailFilterBestPath(), workers, p)) << "split " << split;
+        EXPECT_EQ(workers.shared, shared + 1) << "split " << split;
+        EXPECT_EQ(workers.splitRow, split);  // kept as set
+        // Not waiting: near the top the helper is rarely in time, and the
+        // frame is taken back.
+        workers.patient = false;
+        EXPECT_TRUE(SharedMatchesReference(TrailFilterBestPath(), workers, p)) << "split " << split;
+    }
+    StopTrailFilterWorkers(workers);
+}
+
 TEST(TrailFilterWorkers, CanvasFedBackOverFramesStaysExactWithoutWaitingForTheHelper) {
     TrailFilterWorkers workers;
     if (!StartTrailFilterWorkers(workers)) GTEST_SKIP() << "one processor: no helper thread";
