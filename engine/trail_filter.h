@@ -48,8 +48,8 @@ void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output,
 
 struct TrailFilterCrew;  // the helper thread and what the two threads share
 
-// The owner record of the helper thread. Zero-initialised it has none, and
-// the filter calls below work single-threaded.
+// The owner record of the helper thread. As first made it has none, and the
+// filter calls below work single-threaded; with one it must not be copied.
 struct TrailFilterWorkers {
     TrailFilterCrew* crew = nullptr;
     // The last row this thread filters when the frame is shared; after each

@@ -39,9 +39,6 @@ struct FilterRun {
     uint32_t* const* shown;      // rows entries: output rows, null for none; or null altogether
 };
 
-// The helpers here have internal linkage: the files built for wider
-// instruction sets must not lend their copies to the others.
-
 // Row tables of the canvas and its output image, indexed by canvas row
 // (0 to 717), for runs that filter the canvas in place.
 struct CanvasRows {
@@ -53,6 +50,9 @@ struct CanvasRows {
 void FillCanvasRows(CanvasRows& rows, uint32_t* pixels, uint32_t* output, int32_t outputPitch);
 // Canvas rows first .. first + count - 1, below `above` and after `left`.
 FilterRun CanvasRun(const CanvasRows& rows, int32_t first, int32_t count, const uint32_t* above, uint32_t left);
+
+// The inline helpers here have internal linkage: the files built for wider
+// instruction sets must not lend their copies to the others.
 
 // Word offset of pixel p of step t in a wide row of `lanes` chunks.
 static inline int32_t WideOffset(int32_t lanes, int32_t t, int32_t p) {
@@ -98,7 +98,7 @@ static inline uint32_t* OutputRow(uint32_t* output, int32_t outputPitch, int32_t
                                        static_cast<intptr_t>(row) * outputPitch);
 }
 
-// Runs one path (its availability checked) over a run.
+// Runs one path over a run; the caller has made sure the processor has it.
 void RunTrailFilterPath(int32_t path, const FilterRun& run);
 
 // The paths, over a run of rows; the canvas has been checked. The SSE2, AVX2
