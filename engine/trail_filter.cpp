@@ -101,48 +101,64 @@ void TrailFilterPortableRun(const FilterRun& run) {
 
 namespace {
 
-// Byte b of pixel p of step t.
-inline int32_t ChunkByte(const ChunkRow& row, int32_t lanes, int32_t t, int32_t p, int32_t b) {
-    if (row.wide) return static_cast<const uint16_t*>(row.words)[WideOffset(lanes, t, p) + b];
-    return int32_t(static_cast<const uint32_t*>(row.words)[t * lanes + p] >> 8 * b & 0xFF);
+// Pixel p of step t of a transposed row, bytes apart.
+template <bool kWide>
+inline void GetChunkPixel(const void* words, int32_t lanes, int32_t t, int32_t p, int32_t bytes[4]) {
+    if (kWide) {
+        const uint16_t* w = static_cast<const uint16_t*>(words) + WideOffset(lanes, t, p);
+        for (int32_t b = 0; b < 4; ++b) bytes[b] = w[b];
+    } else {
+        const uint32_t v = static_cast<const uint32_t*>(words)[t * lanes + p];
+        for (int32_t b = 0; b < 4; ++b) bytes[b] = int32_t(v >> 8 * b & 0xFF);
+    }
 }
 
-void SetChunkPixel(const ChunkRow& row, int32_t lanes, int32_t t, int32_t p, const int32_t bytes[4]) {
-    if (row.wide) {
-        uint16_t* w = static_cast<uint16_t*>(row.words) + WideOffset(lanes, t, p);
+template <bool kWide>
+inline void SetChunkPixel(void* words, int32_t lanes, int32_t t, int32_t p, const int32_t bytes[4]) {
+    if (kWide) {
+        uint16_t* w = static_cast<uint16_t*>(words) + WideOffset(lanes, t, p);
         for (int32_t b = 0; b < 4; ++b) w[b] = uint16_t(bytes[b]);
     } else {
-        static_cast<uint32_t*>(row.words)[t * lanes + p] =
+        static_cast<uint32_t*>(words)[t * lanes + p] =
             uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    }
+}
+
+template <bool kFilteredWide, bool kInputWide>
+void SettleChunks(const ChunkRows& rows) {
+    const int32_t lanes = rows.lanes;
+    const int32_t length = kCanvasRowPixels / lanes;
+    for (int32_t p = 1; p < lanes; ++p) {
+        // The true left input: the last pixel of chunk p - 1, exact by now.
+        int32_t l[4];
+        GetChunkPixel<kFilteredWide>(rows.row, lanes, length - 1, p - 1, l);
+        const uint32_t left = uint32_t(l[0]) | uint32_t(l[1]) << 8 | uint32_t(l[2]) << 16 | uint32_t(l[3]) << 24;
+        if (rows.guesses[p] == left) continue;
+        for (int32_t t = 0; t < length; ++t) {
+            // At t = length - 1 the right neighbour is in the spare step.
+            int32_t u[4], r[4], d[4], had[4];
+            GetChunkPixel<kFilteredWide>(rows.up, lanes, t, p, u);
+            GetChunkPixel<kInputWide>(rows.old, lanes, t + 1, p, r);
+            GetChunkPixel<kInputWide>(rows.below, lanes, t, p, d);
+            GetChunkPixel<kFilteredWide>(rows.row, lanes, t, p, had);
+            bool same = true;
+            for (int32_t b = 0; b < 4; ++b) {
+                l[b] = (l[b] + u[b] + r[b] + d[b]) >> 2;
+                same = same && had[b] == l[b];
+            }
+            if (same) break;  // the guessed run has caught up
+            SetChunkPixel<kFilteredWide>(rows.row, lanes, t, p, l);
+        }
     }
 }
 
 }  // namespace
 
 void SettleChunkStarts(const ChunkRows& rows) {
-    const int32_t lanes = rows.lanes;
-    const int32_t length = kCanvasRowPixels / lanes;
-    for (int32_t p = 1; p < lanes; ++p) {
-        // The true left input: the last pixel of chunk p - 1, exact by now.
-        int32_t l[4];
-        uint32_t left = 0;
-        for (int32_t b = 0; b < 4; ++b) {
-            l[b] = ChunkByte(rows.row, lanes, length - 1, p - 1, b);
-            left |= uint32_t(l[b]) << 8 * b;
-        }
-        if (rows.guesses[p] == left) continue;
-        for (int32_t t = 0; t < length; ++t) {
-            // At t = length - 1 the right neighbour is in the spare step.
-            bool same = true;
-            for (int32_t b = 0; b < 4; ++b) {
-                l[b] = (l[b] + ChunkByte(rows.up, lanes, t, p, b) + ChunkByte(rows.old, lanes, t + 1, p, b) +
-                        ChunkByte(rows.below, lanes, t, p, b)) >> 2;
-                same = same && ChunkByte(rows.row, lanes, t, p, b) == l[b];
-            }
-            if (same) break;  // the guessed run has caught up
-            SetChunkPixel(rows.row, lanes, t, p, l);
-        }
-    }
+    if (rows.filteredWide)
+        rows.inputWide ? SettleChunks<true, true>(rows) : SettleChunks<true, false>(rows);
+    else
+        rows.inputWide ? SettleChunks<false, true>(rows) : SettleChunks<false, false>(rows);
 }
 
 // ---- SSE2 pass: four chunks of 256 pixels side by side on wide rows.
@@ -290,7 +306,11 @@ void TrailFilterSse2Run(const FilterRun& run) {
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
         FilterRow4({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts({kSseLanes, {up, true}, {old, true}, {below, true}, {row, true}, guesses});
+        // Each chunk's guess against the last pixel of the chunk before.
+        const uint16_t* last = row + (kSseChunk - 1) * kSseStep;
+        const __m128i ends = _mm_slli_si128(_mm_packus_epi16(Load(last), Load(last + 8)), 4);
+        if ((_mm_movemask_epi8(_mm_cmpeq_epi32(ends, Load(guesses))) | 0xF) != 0xFFFF)
+            SettleChunkStarts({kSseLanes, up, old, below, row, true, true, guesses});
         left = WidePixel(row, kSseLanes, kSseChunk - 1, kSseLanes - 1);
         std::swap(up, row);
         std::swap(old, below);

@@ -171,6 +171,7 @@ struct RowPass {
     uint32_t* upShown;          // output row to receive `up`, or null
     uint32_t left;              // true left input of chunk 0
     uint32_t* guesses;          // receives the left input each chunk started from
+    const uint32_t* nextBelow;  // the row the next row's pass moves in, or null
 };
 
 void FilterRow(const RowPass& pass) {
@@ -222,6 +223,11 @@ void FilterRow(const RowPass& pass) {
         for (int32_t t = s; t < s + 8; ++t) {
             Step(up + t * kLanes, old + (t + 1) * kStep, below + t * kStep, x0, x1);
             Store(row + t * kLanes, _mm256_packus_epi16(x0, x1));
+            // Rows are moved in a cache line of every chunk at a time, an
+            // order the hardware does not fetch ahead for: a line of the
+            // row the next pass moves in, in memory order, every other step.
+            if ((t & 1) == 0 && pass.nextBelow != nullptr)
+                _mm_prefetch(reinterpret_cast<const char*>(pass.nextBelow + t * 8), _MM_HINT_T0);
         }
     }
 }
@@ -247,8 +253,13 @@ void TrailFilterAvx2Run(const FilterRun& run) {
         // Row i - 1 is written out during this row's pass.
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
-        FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts({kLanes, {up, false}, {old, true}, {below, true}, {row, false}, guesses});
+        const uint32_t* nextBelow = i + 1 < run.rows ? run.old[i + 2] : nullptr;
+        FilterRow({up, old, below, row, run.old[i], run.old[i + 1], upLine, upShown, left, guesses, nextBelow});
+        // Each chunk's guess against the last pixel of the chunk before.
+        const __m256i ends = _mm256_permutevar8x32_epi32(Load(row + (kChunk - 1) * kLanes),
+                                                         _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+        const int held = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(ends, Load(guesses))));
+        if ((held | 1) != 0xFF) SettleChunkStarts({kLanes, up, old, below, row, false, true, guesses});
         left = row[kCanvasRowPixels - 1];  // last lane of the last step
         // Plain swaps: no template shared with the files built without AVX2.
         uint32_t* done = up;

@@ -168,6 +168,7 @@ struct RowPass {
     uint32_t* upShown;          // output row to receive `up`, or null
     uint32_t left;              // true left input of chunk 0
     uint32_t* guesses;          // receives the left input each chunk started from
+    const uint32_t* nextBelow;  // the row the next row's pass moves in, or null
 };
 
 // Filters one row into `row` while moving the row below in and the finished
@@ -222,6 +223,11 @@ void FilterRow(const RowPass& pass) {
             const int32_t t = s + k;
             Step(up + t * kStep, old + (t + 1) * kStep, below + t * kStep, x0, x1);
             Store(row + t * kStep, _mm512_packus_epi16(x0, x1));
+            // Rows are moved in a cache line of every chunk at a time, an
+            // order the hardware does not fetch ahead for: a line of the
+            // row the next pass moves in, in memory order.
+            if (pass.nextBelow != nullptr)
+                _mm_prefetch(reinterpret_cast<const char*>(pass.nextBelow + t * 16), _MM_HINT_T0);
             if (k < 4) {
                 if (moveIn) GatherIn(pass.belowLine, s + kBlock, k, in);
             } else if (k < 8) {
@@ -265,8 +271,13 @@ void TrailFilterAvx512Run(const FilterRun& run) {
     for (int32_t i = 0; i < run.rows; ++i) {
         uint32_t* upLine = i > 0 ? run.to[i - 1] : nullptr;
         uint32_t* upShown = i > 0 && run.shown != nullptr ? run.shown[i - 1] : nullptr;
-        FilterRow({up, old, below, row, run.old[i + 1], upLine, upShown, left, guesses});
-        SettleChunkStarts({kLanes, {up, false}, {old, false}, {below, false}, {row, false}, guesses});
+        const uint32_t* nextBelow = i + 1 < run.rows ? run.old[i + 2] : nullptr;
+        FilterRow({up, old, below, row, run.old[i + 1], upLine, upShown, left, guesses, nextBelow});
+        // Each chunk's guess against the last pixel of the chunk before.
+        const __m512i lift = _mm512_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14);
+        const __m512i ends = Permute(Load(row + (kChunk - 1) * kStep), lift);
+        if (_mm512_cmpneq_epi32_mask(ends, Load(guesses)) & 0xFFFE)
+            SettleChunkStarts({kLanes, up, old, below, row, false, false, guesses});
         left = row[kCanvasRowPixels - 1];
         uint32_t* freed = up;
         up = row;

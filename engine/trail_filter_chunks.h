@@ -64,18 +64,17 @@ static inline int32_t WideOffset(int32_t lanes, int32_t t, int32_t p) {
 // a step of spacing.
 static constexpr int32_t WideRowWords(int32_t lanes) { return (kCanvasRowPixels / lanes + 2) * lanes * 4; }
 
-// A transposed row, packed (32-bit words) or wide (16-bit words).
-struct ChunkRow {
-    void* words;
-    bool wide;
-};
-
+// Transposed rows around the one being filtered, packed (32-bit words) or
+// wide (16-bit words): the rows before the pass alike, the filtered ones
+// alike.
 struct ChunkRows {
     int32_t lanes;            // chunks per row: 4, 8 or 16
-    ChunkRow up;              // row above, filtered
-    ChunkRow old;             // this row before the pass, its spare step filled
-    ChunkRow below;           // the row below, before the pass
-    ChunkRow row;             // this row, filtered from the guessed starts
+    const void* up;           // row above, filtered
+    const void* old;          // this row before the pass, its spare step filled
+    const void* below;        // the row below, before the pass
+    void* row;                // this row, filtered from the guessed starts
+    bool filteredWide;        // up and row
+    bool inputWide;           // old and below
     const uint32_t* guesses;  // lanes pixels: the left input chunk p started from
 };
 
