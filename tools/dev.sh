@@ -36,7 +36,7 @@ case "$mode" in
     install_missing "${show_packages[@]}" "${test_packages[@]}"
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     cmake --build build -j"$(nproc)"
-    ctest --test-dir build --output-on-failure -j2 --timeout 600
+    ctest --test-dir build --output-on-failure -j2 --timeout 600 --repeat until-pass:2
     ;;
   *)
     echo "usage: tools/dev.sh show|test" >&2
