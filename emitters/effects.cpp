@@ -7,6 +7,7 @@
 // table entries and float constants, and rounded to float when stored.
 #include "emitters/effects.h"
 
+#include <climits>
 #include <cstdint>
 
 namespace {
@@ -44,80 +45,91 @@ inline Parent ReadParent(const Particle& p) {
 
 inline bool IsLive(const Particle& p) { return p.life != 0; }
 
-inline bool LifeWithin(const Particle& p, int32_t highest) {
-    return p.life >= 1 && p.life <= highest;
+constexpr int32_t kAnyLife = INT32_MAX;  // parent test: live at all
+
+// The procedure every spawning effect shares. Parents are the slots from
+// `first` up whose life is 1 to `highestLife`, read when the walk reaches
+// them. `begin(parent)` says how many sparks the parent wants (and makes
+// the draws a parent makes before its scan); each parent then scans from
+// slot 0, and `spark(slot, parent, j)` writes the j-th spark into the free
+// slot it is given, returning false when it took no slot after all.
+template <typename Begin, typename Spark>
+void SpawnFromParents(World& world, int32_t first, int32_t highestLife, Begin begin, Spark spark) {
+    ParticlePool& pool = world.pool;
+    const int32_t n = SlotCount(pool);
+    for (int32_t i = first < 0 ? 0 : first; i < n; ++i) {
+        const int32_t life = pool.particles[i].life;
+        if (life < 1 || life > highestLife) continue;
+        const Parent parent = ReadParent(pool.particles[i]);
+        const int32_t wanted = begin(parent);
+        int32_t slot = NextFreeSlot(pool, 0);
+        for (int32_t j = 0; j < wanted && slot < n; ++j) {
+            if (spark(slot, parent, j)) slot = NextFreeSlot(pool, slot + 1);
+        }
+    }
+}
+
+template <typename Spark>
+void SpawnFromParents(World& world, int32_t first, int32_t highestLife, int32_t sparks, Spark spark) {
+    SpawnFromParents(world, first, highestLife, [sparks](const Parent&) { return sparks; }, spark);
+}
+
+// A claimed spark: its life and its parent's colour.
+inline Particle& Claim(World& world, int32_t slot, int32_t life, const Parent& parent) {
+    Particle& p = ClaimSlot(world.pool, slot, life);
+    p.color = parent.color;
+    return p;
 }
 
 }  // namespace
 
 void SpawnMirrorGlitter(World& world) {
-    ParticlePool& pool = world.pool;
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = LastEighthStart(n); i < n; ++i) {
-        if (!IsLive(pool.particles[i])) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t spark = 0; spark < 3 && slot < n; ++spark) {
-            Particle& p = ClaimSlot(pool, slot, 23);
-            p.color = parent.color;
-            const int32_t r1 = Rand(world.random);
-            p.vx = float((r1 % 4) - 1);
-            const int32_t r2 = Rand(world.random);
-            p.vy = float((r2 % 4) - 2);
-            p.x = parent.y;
-            p.y = parent.x;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+    SpawnFromParents(world, LastEighthStart(SlotCount(world.pool)), kAnyLife, 3,
+                     [&](int32_t slot, const Parent& parent, int32_t) {
+                         Particle& p = Claim(world, slot, 23, parent);
+                         const int32_t r1 = Rand(world.random);
+                         p.vx = float((r1 % 4) - 1);
+                         const int32_t r2 = Rand(world.random);
+                         p.vy = float((r2 % 4) - 2);
+                         p.x = parent.y;
+                         p.y = parent.x;
+                         return true;
+                     });
 }
 
 void SpawnSprayTrail(World& world) {
-    ParticlePool& pool = world.pool;
     const AngleTables& t = world.angles;
     int32_t& angle = world.effects.effectAngle;
     angle = Degrees(angle);
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = LastEighthStart(n); i < n; ++i) {
-        if (!IsLive(pool.particles[i])) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t spark = 0; spark < 6 && slot < n; ++spark) {
-            Particle& p = ClaimSlot(pool, slot, 65);
-            p.color = parent.color;
-            p.vx = float(double(parent.vx) + double(2.0f) * double(t.SinTable[angle]));
-            p.vy = float(double(parent.vy) + double(2.0f) * double(t.CosTable[angle]));
-            p.x = parent.x;
-            p.y = parent.y;
-            angle = (angle + 3) % 360;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+    SpawnFromParents(world, LastEighthStart(SlotCount(world.pool)), kAnyLife, 6,
+                     [&](int32_t slot, const Parent& parent, int32_t) {
+                         Particle& p = Claim(world, slot, 65, parent);
+                         p.vx = float(double(parent.vx) + double(2.0f) * double(t.SinTable[angle]));
+                         p.vy = float(double(parent.vy) + double(2.0f) * double(t.CosTable[angle]));
+                         p.x = parent.x;
+                         p.y = parent.y;
+                         angle = (angle + 3) % 360;
+                         return true;
+                     });
 }
 
 // The two mirror effects differ only in which velocity component gets the
-// fan offset k; `cross` selects the alternating variant.
+// fan offset k = -3, -2, ... 2; `cross` selects the alternating variant.
 static void SpawnMirrorSparks(World& world, bool cross) {
-    ParticlePool& pool = world.pool;
     bool& toggle = world.effects.mirrorToggle;
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = LastEighthStart(n); i < n; ++i) {
-        if (!IsLive(pool.particles[i])) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t k = -3; k <= 2 && slot < n; ++k) {
-            Particle& p = ClaimSlot(pool, slot, 175);
-            p.color = parent.color;
-            const double offset = double(float(k));
-            const bool onVy = !cross || toggle;
-            const bool onVx = !cross || !toggle;
-            p.vy = float(double(parent.vx) + (onVy ? offset : 0.0));
-            p.vx = float(double(parent.vy) + (onVx ? offset : 0.0));
-            p.y = parent.x;
-            p.x = parent.y;
-            toggle = !toggle;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+    SpawnFromParents(world, LastEighthStart(SlotCount(world.pool)), kAnyLife, 6,
+                     [&](int32_t slot, const Parent& parent, int32_t j) {
+                         Particle& p = Claim(world, slot, 175, parent);
+                         const double offset = double(float(j - 3));
+                         const bool onVy = !cross || toggle;
+                         const bool onVx = !cross || !toggle;
+                         p.vy = float(double(parent.vx) + (onVy ? offset : 0.0));
+                         p.vx = float(double(parent.vy) + (onVx ? offset : 0.0));
+                         p.y = parent.x;
+                         p.x = parent.y;
+                         toggle = !toggle;
+                         return true;
+                     });
 }
 
 void SpawnMirrorFan(World& world) { SpawnMirrorSparks(world, false); }
@@ -125,106 +137,79 @@ void SpawnMirrorFan(World& world) { SpawnMirrorSparks(world, false); }
 void SpawnMirrorCross(World& world) { SpawnMirrorSparks(world, true); }
 
 void SpawnEchoSpiral(World& world) {
-    ParticlePool& pool = world.pool;
     const AngleTables& t = world.angles;
     int32_t& angle = world.effects.effectAngle;
     angle = Degrees(angle);
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = LastEighthStart(n); i < n; ++i) {
-        if (!IsLive(pool.particles[i])) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
+    float step = 0.0f;
+    double speed = 0.0;
+    SpawnFromParents(
+        world, LastEighthStart(SlotCount(world.pool)), kAnyLife,
         // Both draws are made for every live parent, slots or not.
-        const int32_t r1 = Rand(world.random);
-        const float s = float(double((r1 % 32) + 10) * double(0.1f));
-        const float step = float(double(s) * double(0.006f));
-        const int32_t r2 = Rand(world.random);
-        const int32_t count = (r2 % 64) + 70;
-        double speed = double(s) * double(0.3f);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t spark = 0; spark < count && slot < n; ++spark) {
-            Particle& p = ClaimSlot(pool, slot, 135);
-            p.color = parent.color;
+        [&](const Parent&) {
+            const int32_t r1 = Rand(world.random);
+            const float s = float(double((r1 % 32) + 10) * double(0.1f));
+            step = float(double(s) * double(0.006f));
+            speed = double(s) * double(0.3f);
+            const int32_t r2 = Rand(world.random);
+            return (r2 % 64) + 70;
+        },
+        [&](int32_t slot, const Parent& parent, int32_t) {
+            Particle& p = Claim(world, slot, 135, parent);
             p.vx = float(speed * double(t.SinTable[angle]) + double(parent.vx));
             p.vy = float(speed * double(t.CosTable[angle]) + double(parent.vy));
             p.x = float(double(640.0f) - double(parent.x));
             p.y = float(double(480.0f) - double(parent.y));
             angle = (angle + 6) % 360;
             speed += double(step);
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+            return true;
+        });
 }
 
 void SpawnAxisSparks(World& world) {
-    ParticlePool& pool = world.pool;
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = 50; i < n; ++i) {
-        if (!LifeWithin(pool.particles[i], 12)) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t spark = 0; spark < 2 && slot < n; ++spark) {
-            const int32_t d = Rand(world.random) % 8;
-            // Indices 4 to 7 name no axis: the spark counts but takes no
-            // slot, so the found slot stays free for the next spark.
-            if (d >= 4) continue;
-            Particle& p = ClaimSlot(pool, slot, 135);
-            p.color = parent.color;
-            p.vx = float(double(3.0f) * double(float(AxisStepX[d])));
-            p.vy = float(double(3.0f) * double(float(AxisStepY[d])));
-            p.x = parent.x;
-            p.y = parent.y;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+    SpawnFromParents(world, 50, 12, 2, [&](int32_t slot, const Parent& parent, int32_t) {
+        const int32_t d = Rand(world.random) % 8;
+        // Indices 4 to 7 name no axis: the spark counts but takes no slot,
+        // so the found slot stays free for the next spark.
+        if (d >= 4) return false;
+        Particle& p = Claim(world, slot, 135, parent);
+        p.vx = float(double(3.0f) * double(float(AxisStepX[d])));
+        p.vy = float(double(3.0f) * double(float(AxisStepY[d])));
+        p.x = parent.x;
+        p.y = parent.y;
+        return true;
+    });
 }
 
 void SpawnHexSparks(World& world) {
-    ParticlePool& pool = world.pool;
-    const int32_t n = SlotCount(pool);
-    for (int32_t i = n / 8; i < n; ++i) {
-        if (!LifeWithin(pool.particles[i], 7)) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t spark = 0; spark < 2 && slot < n; ++spark) {
-            const int32_t d = Rand(world.random) % 8;
-            Particle& p = ClaimSlot(pool, slot, 125);
-            p.color = parent.color;
-            p.vx = float(double(1.5f) * double(HexDirX[d]));
-            p.vy = float(double(1.5f) * double(HexDirY[d]));
-            p.x = parent.x;
-            p.y = parent.y;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+    SpawnFromParents(world, SlotCount(world.pool) / 8, 7, 2, [&](int32_t slot, const Parent& parent, int32_t) {
+        const int32_t d = Rand(world.random) % 8;
+        Particle& p = Claim(world, slot, 125, parent);
+        p.vx = float(double(1.5f) * double(HexDirX[d]));
+        p.vy = float(double(1.5f) * double(HexDirY[d]));
+        p.x = parent.x;
+        p.y = parent.y;
+        return true;
+    });
 }
 
 void SpawnForkSplit(World& world) {
-    ParticlePool& pool = world.pool;
     const AngleTables& t = world.angles;
-    const int32_t n = SlotCount(pool);
+    const int32_t n = SlotCount(world.pool);
     // One draw per tick: one tick in eight splits only the second half, into
     // long-lived sparks.
     const bool longTick = Rand(world.random) % 8 == 0;
-    const int32_t first = longTick ? n / 2 : n / 4;
     const int32_t life = longTick ? 680 : 145;
-    for (int32_t i = first; i < n; ++i) {
-        if (!LifeWithin(pool.particles[i], 9)) continue;
-        const Parent parent = ReadParent(pool.particles[i]);
+    SpawnFromParents(world, longTick ? n / 2 : n / 4, 9, 2, [&](int32_t slot, const Parent& parent, int32_t j) {
         // The heading turned by -60 and +60 degrees; Degrees() keeps any
         // stored phase a valid index (headings 0 to 359 map to themselves).
-        const int32_t heading = Degrees(parent.phase);
-        int32_t slot = NextFreeSlot(pool, 0);
-        for (int32_t j = 0; j < 2 && slot < n; ++j) {
-            Particle& p = ClaimSlot(pool, slot, life);
-            p.color = parent.color;
-            p.phase = (heading + 300 + 120 * j) % 360;
-            p.vx = float(double(3.0f) * double(t.SinTable[p.phase]));
-            p.vy = float(double(3.0f) * double(t.CosTable[p.phase]));
-            p.x = parent.x;
-            p.y = parent.y;
-            slot = NextFreeSlot(pool, slot + 1);
-        }
-    }
+        Particle& p = Claim(world, slot, life, parent);
+        p.phase = (Degrees(parent.phase) + 300 + 120 * j) % 360;
+        p.vx = float(double(3.0f) * double(t.SinTable[p.phase]));
+        p.vy = float(double(3.0f) * double(t.CosTable[p.phase]));
+        p.x = parent.x;
+        p.y = parent.y;
+        return true;
+    });
 }
 
 void ApplyWind(World& world) {
