@@ -1,5 +1,5 @@
-// The trail filter: the per-byte rule on known patterns, and every code path
-// against the reference on random, adversarial and fed-back canvases.
+// The trail filter: the per-byte rule on a known impulse, and every path,
+// alone and shared with a helper thread, against the reference.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,27 +14,34 @@ namespace {
 
 constexpr uint32_t kSentinel = 0xA5C3E17Bu;
 constexpr int32_t kWords = kCanvasWidth * kCanvasHeight;
+constexpr int32_t kPitch = kOutputWidth * 4;
 
-struct TestCanvas {
+// A canvas as allocated (black) and a sentinel-filled output of `pitch` bytes a row.
+struct Picture {
     Canvas canvas;
-    TestCanvas() {
+    int32_t pitch;
+    std::vector<uint32_t> image;
+    explicit Picture(int32_t outputPitch = kPitch)
+        : pitch(outputPitch), image(size_t(outputPitch / 4) * kOutputHeight, kSentinel) {
         canvas.width = kCanvasWidth;
         canvas.height = kCanvasHeight;
         canvas.bitsPerPixel = 32;
         AllocateCanvas(canvas);
     }
-    ~TestCanvas() { FreeCanvas(canvas); }
-    TestCanvas(const TestCanvas&) = delete;
-    TestCanvas& operator=(const TestCanvas&) = delete;
+    ~Picture() { FreeCanvas(canvas); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
     uint32_t* Row(int32_t y) { return canvas.pixels + y * kCanvasWidth; }
     uint8_t& Byte(int32_t x, int32_t y, int32_t b) { return reinterpret_cast<uint8_t*>(Row(y) + x)[b]; }
-    void CopyFrom(const TestCanvas& other) { std::memcpy(canvas.pixels, other.canvas.pixels, kWords * 4); }
+    const uint32_t* Output(int32_t y) const { return image.data() + y * (pitch / 4); }
+    void CopyCanvas(const Picture& o) { std::memcpy(canvas.pixels, o.canvas.pixels, kWords * 4); }
+    bool SameCanvas(const Picture& o) const { return std::memcmp(canvas.pixels, o.canvas.pixels, kWords * 4) == 0; }
+    bool SameAs(const Picture& o) const {  // canvas and the visible output rows, whatever the pitches
+        for (int32_t y = 0; y < kOutputHeight; ++y)
+            if (std::memcmp(Output(y), o.Output(y), kPitch) != 0) return false;
+        return SameCanvas(o);
+    }
 };
-
-// An output image of `pitch` bytes a row, filled with the sentinel.
-std::vector<uint32_t> SentinelImage(int32_t pitch = kOutputWidth * 4) {
-    return std::vector<uint32_t>(size_t(pitch / 4) * kOutputHeight, kSentinel);
-}
 
 std::vector<TrailFilterPath> AvailablePaths() {
     std::vector<TrailFilterPath> paths;
@@ -43,43 +50,57 @@ std::vector<TrailFilterPath> AvailablePaths() {
     return paths;
 }
 
-void FillRandom(TestCanvas& c, Rng& random, int32_t percentLit) {
+void Noise(Picture& p, Rng& random, int32_t percentLit) {
     for (int32_t i = 0; i < kWords; ++i) {
         const uint32_t word = uint32_t(Rand(random)) << 17 ^ uint32_t(Rand(random)) << 2 ^ uint32_t(Rand(random));
-        c.canvas.pixels[i] = Rand(random) % 100 < percentLit ? word : 0;
+        p.canvas.pixels[i] = Rand(random) % 100 < percentLit ? word : 0;
     }
-}
-
-// Runs `path` and the reference on copies of `start` and compares canvases
-// and whole output images.
-void ExpectMatchesReference(TrailFilterPath path, const TestCanvas& start, const char* what,
-                            int32_t pitch = kOutputWidth * 4) {
-    TestCanvas expected, actual;
-    expected.CopyFrom(start);
-    actual.CopyFrom(start);
-    std::vector<uint32_t> expectedImage = SentinelImage(pitch), actualImage = SentinelImage(pitch);
-    TrailFilterReference(expected.canvas, expectedImage.data(), pitch);
-    TrailFilterWith(path, actual.canvas, actualImage.data(), pitch);
-    int32_t firstBad = -1;
-    for (int32_t i = 0; i < kWords && firstBad < 0; ++i)
-        if (actual.canvas.pixels[i] != expected.canvas.pixels[i]) firstBad = i;
-    EXPECT_EQ(firstBad, -1) << TrailFilterPathName(path) << ", " << what << ": canvas differs first at row "
-                            << firstBad / kCanvasWidth << " column " << firstBad % kCanvasWidth;
-    EXPECT_TRUE(actualImage == expectedImage) << TrailFilterPathName(path) << ", " << what << ": output differs";
 }
 
 // Five-pixel crosses with white centres, as the plotter draws them.
-void PlotCrosses(TestCanvas& c, Rng& random, int32_t count) {
+void PlotCrosses(Picture& p, Rng& random, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = 3 + Rand(random) % 1019, y = 3 + Rand(random) % 713;
         const uint32_t color = uint32_t(Rand(random)) << 9 ^ uint32_t(Rand(random));
-        c.Row(y)[x - 1] = color;
-        c.Row(y)[x + 1] = color;
-        c.Row(y + 1)[x] = color;
-        c.Row(y - 1)[x] = color;
-        c.Row(y)[x] = 0x00FFFFFF;
+        p.Row(y)[x - 1] = p.Row(y)[x + 1] = p.Row(y + 1)[x] = p.Row(y - 1)[x] = color;
+        p.Row(y)[x] = 0x00FFFFFF;
     }
 }
+
+enum Verdict { kAnyVerdict, kShared, kDeclined };  // of a patient helper
+struct Case {
+    const char* name;
+    Verdict verdict;
+    void (*fill)(Picture&, Rng&);
+};
+const Case kCases[] = {
+    {"dense random", kShared, [](Picture& p, Rng& r) { Noise(p, r, 100); }},
+    {"sparse random", kShared, [](Picture& p, Rng& r) { Noise(p, r, 3); }},
+    // Rows 0, 717 and 718 too: the helper's runs from the two extremes never meet.
+    {"all 255", kDeclined, [](Picture& p, Rng&) { std::memset(p.canvas.pixels, 0xFF, kWords * 4); }},
+    // Each chunk settles on 169 or 170 by its left input, so every guess is wrong.
+    {"all 255 below a black row 0", kAnyVerdict,
+     [](Picture& p, Rng&) { std::memset(p.Row(1), 0xFF, (kWords - kCanvasWidth) * 4); }},
+    {"saturated rows", kAnyVerdict,
+     [](Picture& p, Rng&) {
+         for (int32_t y = 0; y < kCanvasHeight; y += 3) std::memset(p.Row(y), 0xFF, kCanvasWidth * 4);
+     }},
+    {"bright edge columns and chunk seams", kAnyVerdict,
+     [](Picture& p, Rng&) {
+         for (int32_t y = 0; y < kCanvasHeight; ++y)
+             for (int32_t x : {0, 1, 127, 128, 255, 256, 511, 512, 1022, 1023}) p.Row(y)[x] = 0xFFFFFFFF;
+     }},
+    {"single bright pixels at row ends", kAnyVerdict,
+     [](Picture& p, Rng&) {
+         p.Row(1)[0] = p.Row(1)[1023] = p.Row(0)[1023] = p.Row(716)[1023] = p.Row(717)[0] = 0xFFFFFFFF;
+         p.Row(200)[1023] = 0x00FF00FF;
+         p.Row(201)[0] = 0xFF00FF00;
+     }},
+    {"bright pixels around the split", kAnyVerdict,
+     [](Picture& p, Rng&) {
+         for (int32_t y = 340; y < 420; ++y) p.Row(y)[0] = p.Row(y)[1023] = p.Row(y)[5 * y % 1024] = 0xFFFFFFFFu;
+     }},
+};
 
 }  // namespace
 
@@ -90,156 +111,139 @@ TEST(TrailFilter, SingleBrightByteSpreadsDownAndRight) {
     const Spot spots[] = {{1, 2, 0}, {500, 300, 1}, {1021, 714, 2}, {127, 40, 3}, {128, 41, 0}, {255, 600, 2}};
     // Byte value at (x + dx, y + dy) after one pass, rows dy = -1 .. 2.
     const int32_t spread[4][4] = {{0, 63, 15, 3}, {63, 31, 11, 3}, {15, 11, 5, 2}, {3, 3, 2, 1}};
-    for (TrailFilterPath path : AvailablePaths()) {
+    for (TrailFilterPath path : AvailablePaths())
         for (const Spot& s : spots) {
-            TestCanvas c;
+            Picture c;
             c.Byte(s.x, s.y, s.b) = 255;
-            std::vector<uint32_t> image = SentinelImage();
-            TrailFilterWith(path, c.canvas, image.data(), kOutputWidth * 4);
-            int32_t wrong = 0;
+            TrailFilterWith(path, c.canvas, c.image.data(), kPitch);
+            int32_t wrong = 0, untouched = 0;
             for (int32_t y = 0; y < kCanvasHeight; ++y)
                 for (int32_t x = 0; x < kCanvasWidth; ++x)
                     for (int32_t b = 0; b < 4; ++b) {
                         const int32_t dx = x - s.x, dy = y - s.y;
-                        int32_t want = 0;
-                        if (b == s.b && dy >= -1 && dy <= 2 && dx >= -1 && dx <= 2) want = spread[dy + 1][dx + 1];
-                        if (c.Byte(x, y, b) != want) ++wrong;
+                        const bool near = b == s.b && dy >= -1 && dy <= 2 && dx >= -1 && dx <= 2;
+                        wrong += c.Byte(x, y, b) != (near ? spread[dy + 1][dx + 1] : 0);
                     }
+            const std::vector<uint32_t> blank(kOutputWidth, kSentinel);
+            for (int32_t y = 0; y < kOutputHeight; ++y)
+                untouched += (y < 25 || y > 740) && std::memcmp(c.Output(y), blank.data(), kPitch) == 0;
             EXPECT_EQ(wrong, 0) << TrailFilterPathName(path) << " at " << s.x << "," << s.y;
+            EXPECT_EQ(untouched, 768 - 716) << TrailFilterPathName(path);
             // The output row shows the middle canvas row three times brighter.
-            const uint8_t* shown = reinterpret_cast<const uint8_t*>(image.data() + (s.y + 24) * kOutputWidth);
-            EXPECT_EQ(shown[4 * (s.x - 1) + s.b], 189);
-            EXPECT_EQ(shown[4 * s.x + s.b], 93);
-            EXPECT_EQ(shown[4 * (s.x + 1) + s.b], 33);
-            EXPECT_EQ(shown[4 * (s.x + 2) + s.b], 9);
-            EXPECT_EQ(image[(s.y + 24) * kOutputWidth + s.x + 3], 0u);
+            const uint8_t* shown = reinterpret_cast<const uint8_t*>(c.Output(s.y + 24) + s.x - 1);
+            const int32_t want[] = {189, 93, 33, 9};
+            for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(shown[4 * i + s.b], want[i]) << TrailFilterPathName(path);
+            EXPECT_EQ(c.Output(s.y + 24)[s.x + 3], 0u);
         }
-    }
 }
 
-TEST(TrailFilter, BlackCanvasStaysBlackAndOnlyPictureRowsAreWritten) {
-    for (TrailFilterPath path : AvailablePaths()) {
-        TestCanvas c;
-        std::vector<uint32_t> image = SentinelImage();
-        TrailFilterWith(path, c.canvas, image.data(), kOutputWidth * 4);
-        int32_t lit = 0, wrongRows = 0;
-        for (int32_t i = 0; i < kWords; ++i) lit += c.canvas.pixels[i] != 0;
-        for (int32_t y = 0; y < kOutputHeight; ++y)
-            for (int32_t x = 0; x < kOutputWidth; ++x)
-                wrongRows += image[y * kOutputWidth + x] != (y >= 25 && y <= 740 ? 0u : kSentinel);
-        EXPECT_EQ(lit, 0) << TrailFilterPathName(path);
-        EXPECT_EQ(wrongRows, 0) << TrailFilterPathName(path);
-    }
-}
-
-TEST(TrailFilter, EveryPathMatchesReferenceOnRandomAndAdversarialCanvases) {
+// Every path, alone (also with a padded or null output) and shared with a
+// patient helper, against the reference on each case.
+TEST(TrailFilter, EveryPathAloneAndSharedMatchesReference) {
+    TrailFilterWorkers none, workers;
+    const bool helper = StartTrailFilterWorkers(workers);
+    workers.patient = true;  // every frame gets the helper's verdict
     Rng random;
     SeedRandom(random, 12345);
-    for (TrailFilterPath path : AvailablePaths()) {
-        TestCanvas c;
-        FillRandom(c, random, 100);
-        ExpectMatchesReference(path, c, "dense random");
-        FillRandom(c, random, 3);
-        ExpectMatchesReference(path, c, "sparse random");
-        // A padded output pitch: rows land pitch bytes apart.
-        ExpectMatchesReference(path, c, "sparse random, padded output", kOutputWidth * 4 + 64);
-
-        // Every byte 255 (rows 0, 717 and 718 too), then with row 0 black as
-        // allocated: each chunk settles on one of two fixed points, 169 or
-        // 170, depending on its left input, so every guess is wrong.
-        std::memset(c.canvas.pixels, 0xFF, kWords * 4);
-        ExpectMatchesReference(path, c, "all 255");
-        std::memset(c.canvas.pixels, 0, kCanvasWidth * 4);
-        ExpectMatchesReference(path, c, "all 255 below a black row 0");
-
-        // Saturated rows between dark ones, and bright edges: columns 0 and
-        // 1023, chunk seams, the first pixel.
-        std::memset(c.canvas.pixels, 0, kWords * 4);
-        for (int32_t y = 0; y < kCanvasHeight; y += 3) std::memset(c.Row(y), 0xFF, kCanvasWidth * 4);
-        ExpectMatchesReference(path, c, "saturated rows");
-        std::memset(c.canvas.pixels, 0, kWords * 4);
-        for (int32_t y = 0; y < kCanvasHeight; ++y)
-            for (int32_t x : {0, 1, 127, 128, 255, 256, 511, 512, 1022, 1023}) c.Row(y)[x] = 0xFFFFFFFF;
-        ExpectMatchesReference(path, c, "bright columns");
-
-        // Single bright pixels: the first visited pixel, row ends, row starts.
-        std::memset(c.canvas.pixels, 0, kWords * 4);
-        c.Row(1)[0] = 0xFFFFFFFF;
-        c.Row(1)[1023] = 0xFFFFFFFF;
-        c.Row(0)[1023] = 0xFFFFFFFF;
-        c.Row(200)[1023] = 0x00FF00FF;
-        c.Row(201)[0] = 0xFF00FF00;
-        c.Row(716)[1023] = 0xFFFFFFFF;
-        c.Row(717)[0] = 0xFFFFFFFF;
-        ExpectMatchesReference(path, c, "single bright pixels");
-    }
-}
-
-TEST(TrailFilter, EveryPathMatchesReferenceOnCanvasFedBackOverFrames) {
-    for (TrailFilterPath path : AvailablePaths()) {
-        Rng random;
-        TestCanvas running, expected;
-        std::vector<uint32_t> expectedImage = SentinelImage(), actualImage = SentinelImage();
-        int32_t firstBadFrame = -1;
-        for (int32_t frame = 0; frame < 40 && firstBadFrame < 0; ++frame) {
-            // Crosses drawn onto what the path left, as in the show.
-            PlotCrosses(running, random, frame < 20 ? 400 : 40);
-            expected.CopyFrom(running);
-            TrailFilterReference(expected.canvas, expectedImage.data(), kOutputWidth * 4);
-            TrailFilterWith(path, running.canvas, actualImage.data(), kOutputWidth * 4);
-            if (std::memcmp(running.canvas.pixels, expected.canvas.pixels, kWords * 4) != 0 ||
-                actualImage != expectedImage)
-                firstBadFrame = frame;
+    for (const Case& k : kCases) {
+        Picture start, expected, actual, padded(kPitch + 64);
+        k.fill(start, random);
+        expected.CopyCanvas(start);
+        TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
+        for (TrailFilterPath path : AvailablePaths()) {
+            const char* name = TrailFilterPathName(path);
+            actual.CopyCanvas(start);
+            TrailFilterWith(path, actual.canvas, nullptr, 0, none);
+            EXPECT_TRUE(actual.SameCanvas(expected)) << name << ", " << k.name << ", null output";
+            padded.CopyCanvas(start);
+            TrailFilterWith(path, padded.canvas, padded.image.data(), padded.pitch);
+            EXPECT_TRUE(padded.SameAs(expected)) << name << ", " << k.name << ", padded output";
+            if (!helper) continue;
+            const int64_t shared = workers.shared, declined = workers.declined;
+            actual.CopyCanvas(start);
+            TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch, workers);
+            EXPECT_TRUE(actual.SameAs(expected)) << name << ", " << k.name << ", shared";
+            const int64_t counted = k.verdict == kShared ? workers.shared - shared : workers.declined - declined;
+            EXPECT_TRUE(k.verdict == kAnyVerdict || counted == 1) << name << ", " << k.name << ": verdict";
         }
-        EXPECT_EQ(firstBadFrame, -1) << TrailFilterPathName(path);
     }
+    StopTrailFilterWorkers(workers);
+    EXPECT_EQ(workers.crew, nullptr);
+    EXPECT_EQ(none.shared + none.declined + none.alone, 0);
 }
 
-TEST(TrailFilter, NullOutputFiltersTheCanvasAlone) {
+// Crosses drawn onto the last frame's canvas, as in the show; the helper is not waited for.
+TEST(TrailFilter, CanvasFedBackOverFramesStaysExact) {
+    TrailFilterWorkers none, workers;
+    StartTrailFilterWorkers(workers);
     Rng random;
-    TestCanvas start;
-    FillRandom(start, random, 50);
-    TestCanvas expected;
-    expected.CopyFrom(start);
-    std::vector<uint32_t> image = SentinelImage();
-    TrailFilterReference(expected.canvas, image.data(), kOutputWidth * 4);
-    for (TrailFilterPath path : AvailablePaths()) {
-        TestCanvas c;
-        c.CopyFrom(start);
-        TrailFilterWith(path, c.canvas, nullptr, 0);
-        EXPECT_EQ(std::memcmp(c.canvas.pixels, expected.canvas.pixels, kWords * 4), 0) << TrailFilterPathName(path);
+    Picture expected, before, actual;
+    for (int32_t frame = 0; frame < 30 && !HasFailure(); ++frame) {
+        PlotCrosses(expected, random, frame < 15 ? 500 : 50);
+        before.CopyCanvas(expected);
+        TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
+        for (TrailFilterPath path : AvailablePaths())
+            for (TrailFilterWorkers* w : {&none, &workers}) {
+                actual.CopyCanvas(before);
+                TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch, *w);
+                EXPECT_TRUE(actual.SameAs(expected)) << TrailFilterPathName(path) << (w == &none ? "" : ", shared")
+                                                     << ", frame " << frame;
+            }
     }
+    StopTrailFilterWorkers(workers);
 }
 
-TEST(TrailFilter, CanvasOfAnotherShapeOrFreedIsLeftAlone) {
-    TestCanvas c;
-    std::memset(c.canvas.pixels, 0x5A, kWords * 4);
-    std::vector<uint32_t> image = SentinelImage();
-    Canvas wrong = c.canvas;
-    wrong.height = 718;
-    TrailFilter(wrong, image.data(), kOutputWidth * 4);
-    wrong = c.canvas;
-    wrong.pitch = 4100;
-    TrailFilterReference(wrong, image.data(), kOutputWidth * 4);
-    wrong = c.canvas;
-    wrong.bitsPerPixel = 0;  // as FreeCanvas leaves it
-    TrailFilter(wrong, image.data(), kOutputWidth * 4);
-    wrong = c.canvas;
-    wrong.pixels = nullptr;
-    TrailFilter(wrong, image.data(), kOutputWidth * 4);
-    int32_t changed = 0;
-    for (int32_t i = 0; i < kWords; ++i) changed += c.canvas.pixels[i] != 0x5A5A5A5Au;
-    EXPECT_EQ(changed, 0);
-    EXPECT_TRUE(image == SentinelImage());
+TEST(TrailFilter, AnySplitRowWaitedForOrNotGivesThePlainResult) {
+    TrailFilterWorkers workers;
+    if (!StartTrailFilterWorkers(workers)) GTEST_SKIP() << "one processor: no helper thread";
+    workers.fixedSplit = true;
+    Rng random;
+    Picture start, expected, actual;
+    PlotCrosses(start, random, 6000);
+    expected.CopyCanvas(start);
+    TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
+    for (int32_t split : {kTrailFilterSplitFirst, 26, 100, 383, 700, kTrailFilterSplitLast, 0, 9999})
+        for (bool patient : {true, false}) {  // not waiting, the frame is often taken back
+            workers.patient = patient;
+            workers.splitRow = split;
+            const int64_t shared = workers.shared;
+            actual.CopyCanvas(start);
+            TrailFilterWith(TrailFilterBestPath(), actual.canvas, actual.image.data(), kPitch, workers);
+            EXPECT_TRUE(actual.SameAs(expected)) << "split " << split << (patient ? "" : ", late helper");
+            EXPECT_TRUE(!patient || workers.shared == shared + 1) << "split " << split;
+            EXPECT_EQ(workers.splitRow, split);  // kept as set
+        }
+    StopTrailFilterWorkers(workers);
 }
 
-TEST(TrailFilter, PathsAndTheirNames) {
-    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterPortable));
-    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterBestPath()));
+TEST(TrailFilter, WorkersStartAndStopAndOddCanvasesAreLeftAlone) {
+    TrailFilterWorkers none;
+    StopTrailFilterWorkers(none);  // nothing to stop
+    for (int32_t round = 0; round < 3; ++round) {
+        TrailFilterWorkers workers;
+        EXPECT_TRUE(!StartTrailFilterWorkers(workers) || StartTrailFilterWorkers(workers));  // kept
+        Picture c;
+        std::memset(c.canvas.pixels, 0x5A, kWords * 4);
+        const Canvas kept = c.canvas;
+        for (int32_t odd = 0; odd < 4; ++odd) {
+            Canvas wrong = kept;
+            if (odd == 0) wrong.height = 718;
+            if (odd == 1) wrong.pitch = 4100;
+            if (odd == 2) wrong.bitsPerPixel = 0;  // as FreeCanvas leaves it
+            if (odd == 3) wrong.pixels = nullptr;
+            TrailFilter(wrong, c.image.data(), kPitch);
+            TrailFilterReference(wrong, c.image.data(), kPitch);
+            TrailFilter(wrong, c.image.data(), kPitch, workers);
+        }
+        int32_t changed = 0;
+        for (int32_t i = 0; i < kWords; ++i) changed += c.canvas.pixels[i] != 0x5A5A5A5Au;
+        EXPECT_EQ(changed, 0);
+        EXPECT_TRUE(c.image == Picture().image);
+        StopTrailFilterWorkers(workers);
+        EXPECT_EQ(workers.crew, nullptr);
+    }
     EXPECT_STREQ(TrailFilterPathName(TrailFilterPortable), "portable");
-    EXPECT_STREQ(TrailFilterPathName(TrailFilterSse2), "sse2");
-    EXPECT_STREQ(TrailFilterPathName(TrailFilterAvx2), "avx2");
-    EXPECT_STREQ(TrailFilterPathName(TrailFilterAvx512), "avx512");
+    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterBestPath()));
 #if defined(__x86_64__) || defined(_M_X64)
     EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterSse2));
     EXPECT_NE(TrailFilterBestPath(), TrailFilterPortable);
