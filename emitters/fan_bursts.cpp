@@ -4,6 +4,8 @@
 // repeat turned T degrees further.
 #include "emitters/fan_bursts.h"
 
+#include "emitters/pack_color.h"
+
 #include <algorithm>
 
 namespace {
@@ -29,10 +31,6 @@ FanPlan BeginPlan(const ShowParams& params) {
     plan.repeats = std::clamp<int32_t>(params.fanRepeats, 2, 9);
     plan.spokes = std::clamp<int32_t>(params.fanSpokes, 1, 9);
     return plan;
-}
-
-uint32_t PackColor(int32_t red, int32_t green, int32_t blue) {
-    return uint32_t(red) * 65536u + uint32_t(green) * 256u + uint32_t(blue);
 }
 
 void RunFan(World& world, const FanPlan& plan, int32_t x, int32_t y, int32_t life, float speed) {

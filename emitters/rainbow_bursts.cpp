@@ -2,6 +2,8 @@
 // All draws of a burst are made before its first slot is written.
 #include "emitters/rainbow_bursts.h"
 
+#include "emitters/pack_color.h"
+
 #include <algorithm>
 
 namespace {
@@ -11,10 +13,6 @@ namespace {
 int32_t Channel(double v) {
     const int32_t c = int32_t(v);
     return c < 0 ? 0 : c;
-}
-
-uint32_t PackColor(int32_t red, int32_t green, int32_t blue) {
-    return uint32_t(red) * 65536u + uint32_t(green) * 256u + uint32_t(blue);
 }
 
 }  // namespace

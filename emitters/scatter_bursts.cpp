@@ -3,11 +3,9 @@
 // slots actually claimed.
 #include "emitters/scatter_bursts.h"
 
-namespace {
+#include "emitters/pack_color.h"
 
-uint32_t PackColor(int32_t red, int32_t green, int32_t blue) {
-    return uint32_t(red) * 65536u + uint32_t(green) * 256u + uint32_t(blue);
-}
+namespace {
 
 // Shared body of the scatter and sparkle bursts: random speed below D steps
 // of 0.1 and a random direction; `drawLife` asks for a third draw per
