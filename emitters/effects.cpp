@@ -52,7 +52,8 @@ constexpr int32_t kAnyLife = INT32_MAX;  // parent test: live at all
 // them. `begin(parent)` says how many sparks the parent wants (and makes
 // the draws a parent makes before its scan); each parent then scans from
 // slot 0, and `spark(slot, parent, j)` writes the j-th spark into the free
-// slot it is given, returning false when it took no slot after all.
+// slot it is given. The scan never looks at a slot twice: after each spark,
+// taken or not, it goes on from the next slot.
 template <typename Begin, typename Spark>
 void SpawnFromParents(World& world, int32_t first, int32_t highestLife, Begin begin, Spark spark) {
     ParticlePool& pool = world.pool;
@@ -64,7 +65,8 @@ void SpawnFromParents(World& world, int32_t first, int32_t highestLife, Begin be
         const int32_t wanted = begin(parent);
         int32_t slot = NextFreeSlot(pool, 0);
         for (int32_t j = 0; j < wanted && slot < n; ++j) {
-            if (spark(slot, parent, j)) slot = NextFreeSlot(pool, slot + 1);
+            spark(slot, parent, j);
+            slot = NextFreeSlot(pool, slot + 1);
         }
     }
 }
@@ -93,7 +95,6 @@ void SpawnMirrorGlitter(World& world) {
                          p.vy = float((r2 % 4) - 2);
                          p.x = parent.y;
                          p.y = parent.x;
-                         return true;
                      });
 }
 
@@ -109,7 +110,6 @@ void SpawnSprayTrail(World& world) {
                          p.x = parent.x;
                          p.y = parent.y;
                          angle = (angle + 3) % 360;
-                         return true;
                      });
 }
 
@@ -120,15 +120,16 @@ static void SpawnMirrorSparks(World& world, bool cross) {
     SpawnFromParents(world, LastEighthStart(SlotCount(world.pool)), kAnyLife, 6,
                      [&](int32_t slot, const Parent& parent, int32_t j) {
                          Particle& p = Claim(world, slot, 175, parent);
+                         // A component without the offset is the parent's,
+                         // copied as it stands (a -0 stays -0).
                          const double offset = double(float(j - 3));
                          const bool onVy = !cross || toggle;
                          const bool onVx = !cross || !toggle;
-                         p.vy = float(double(parent.vx) + (onVy ? offset : 0.0));
-                         p.vx = float(double(parent.vy) + (onVx ? offset : 0.0));
+                         p.vy = onVy ? float(double(parent.vx) + offset) : parent.vx;
+                         p.vx = onVx ? float(double(parent.vy) + offset) : parent.vy;
                          p.y = parent.x;
                          p.x = parent.y;
                          toggle = !toggle;
-                         return true;
                      });
 }
 
@@ -161,22 +162,20 @@ void SpawnEchoSpiral(World& world) {
             p.y = float(double(480.0f) - double(parent.y));
             angle = (angle + 6) % 360;
             speed += double(step);
-            return true;
         });
 }
 
 void SpawnAxisSparks(World& world) {
     SpawnFromParents(world, 50, 12, 2, [&](int32_t slot, const Parent& parent, int32_t) {
         const int32_t d = Rand(world.random) % 8;
-        // Indices 4 to 7 name no axis: the spark counts but takes no slot,
-        // so the found slot stays free for the next spark.
-        if (d >= 4) return false;
+        // Indices 4 to 7 name no axis: the spark counts but takes no slot;
+        // the scan still moves past the slot it found.
+        if (d >= 4) return;
         Particle& p = Claim(world, slot, 135, parent);
         p.vx = float(double(3.0f) * double(float(AxisStepX[d])));
         p.vy = float(double(3.0f) * double(float(AxisStepY[d])));
         p.x = parent.x;
         p.y = parent.y;
-        return true;
     });
 }
 
@@ -188,7 +187,6 @@ void SpawnHexSparks(World& world) {
         p.vy = float(double(1.5f) * double(HexDirY[d]));
         p.x = parent.x;
         p.y = parent.y;
-        return true;
     });
 }
 
@@ -208,7 +206,6 @@ void SpawnForkSplit(World& world) {
         p.vy = float(double(3.0f) * double(t.CosTable[p.phase]));
         p.x = parent.x;
         p.y = parent.y;
-        return true;
     });
 }
 

@@ -1,6 +1,8 @@
 // Particle-borne effects: spark placement, values, draw order and the wind.
 #include "emitters/effects.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "world_fixture.h"
@@ -129,10 +131,12 @@ TEST(AxisAndHexSparks, ParentRangesLivesAndDirections) {
     const int32_t d = Rand(r) % 8, stepX[4] = {0, 0, 1, -1}, stepY[4] = {1, -1, 0, 0};
     SpawnAxisSparks(v.w);
     EXPECT_EQ(v.w.random.state, r.state);
-    EXPECT_EQ(v[0].life, 135);  // the unclaimed first spark leaves slot 0 for the second
-    EXPECT_EQ(v[0].vx, float(3 * stepX[d])); EXPECT_EQ(v[0].vy, float(3 * stepY[d]));
-    EXPECT_EQ(v[0].x, 7.0f); EXPECT_EQ(v[0].color, 0xFEDCBAu);
-    EXPECT_EQ(v[1].life, 0);
+    // The unclaimed first spark still moves the scan past slot 0.
+    EXPECT_EQ(v[0].life, 0);
+    EXPECT_EQ(v[1].life, 135);
+    EXPECT_EQ(v[1].vx, float(3 * stepX[d])); EXPECT_EQ(v[1].vy, float(3 * stepY[d]));
+    EXPECT_EQ(v[1].x, 7.0f); EXPECT_EQ(v[1].color, 0xFEDCBAu);
+    EXPECT_EQ(v[2].life, 0);
     Fx f(80, 5);  // hex
     f.Put(9, 3);                        // below n/8: not a parent
     f.Put(10, 7, 3.0f, 4.0f, 9, 9, 2);  // first slot of the range
@@ -156,5 +160,21 @@ TEST(Effects, TinyPoolsStayInBounds) {
                             SpawnEchoSpiral, SpawnAxisSparks, SpawnHexSparks, SpawnForkSplit,
                             ApplyWind})
             effect(f.w);
+    }
+}
+
+TEST(MirrorCross, TheComponentWithoutOffsetIsCopiedSignedZeroAndAll) {
+    for (bool toggle : {false, true}) {
+        Fx f(16);  // slots 0 to 13 free, parent in slot 14 of the last eighth
+        f.Put(14, 50, 1, 2, -0.0f, -0.0f);
+        f.w.effects.mirrorToggle = toggle;
+        SpawnMirrorCross(f.w);
+        for (int32_t s = 0; s < 6; ++s) {
+            // Spark s has its offset on vy when the toggle stood set for it.
+            const bool offsetOnVy = toggle == (s % 2 == 0);
+            const float copied = offsetOnVy ? f[s].vx : f[s].vy;
+            EXPECT_EQ(copied, 0.0f) << toggle << s;
+            EXPECT_TRUE(std::signbit(copied)) << toggle << s;
+        }
     }
 }
