@@ -17,6 +17,8 @@ LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(platform));
         platform->window = window;
     }
+    LRESULT own = 0;
+    if (platform->HandleOwnMessage(message, wParam, lParam, own)) return own;
     return platform->proc(platform->context, message, wParam, lParam);
 }
 
@@ -63,10 +65,7 @@ bool HoldsShowFrame(const DDSURFACEDESC2& desc) {
 
 }  // namespace
 
-bool Win32Platform::CreateShowWindow(WindowProcedure showProc, void* showContext) {
-    proc = showProc;
-    context = showContext;
-
+void Win32Platform::RegisterShowClass() {
     WNDCLASSA windowClass;
     std::memset(&windowClass, 0, sizeof windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -77,7 +76,12 @@ bool Win32Platform::CreateShowWindow(WindowProcedure showProc, void* showContext
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = "i";
     RegisterClassA(&windowClass);
+}
 
+bool Win32Platform::CreateShowWindow(WindowProcedure showProc, void* showContext) {
+    proc = showProc;
+    context = showContext;
+    RegisterShowClass();
     HWND created = CreateWindowExA(WS_EX_TOPMOST, "i", "df", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                                    GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, this);
     window = created;
@@ -251,6 +255,10 @@ void Win32Platform::DispatchShowMessage(const ShowMessage& message) {
     }
     TranslateMessage(&dispatched);
     DispatchMessageA(&dispatched);
+}
+
+bool Win32Platform::HandleOwnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
 }
 
 void Win32Platform::PostQuit(int32_t code) {

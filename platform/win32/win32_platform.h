@@ -1,12 +1,13 @@
 // The Windows backend: a topmost pop-up window, the exclusive DirectDraw 7
 // display with a visible surface and one attached back buffer, GDI text on
-// the visible surface, window timers and the thread's message queue.
+// the visible surface, window timers and the thread's message queue. The
+// screen saver's modes derive from it (saver_platform.h, preview_platform.h).
 #pragma once
 #include <windows.h>
 #include <ddraw.h>
 #include "platform/platform.h"
 
-class Win32Platform final : public Platform {
+class Win32Platform : public Platform {
 public:
     explicit Win32Platform(HINSTANCE instance) : instance(instance) {}
 
@@ -35,6 +36,15 @@ public:
     void DispatchShowMessage(const ShowMessage& message) override;
     void PostQuit(int32_t code) override;
     void WaitForMessage(uint32_t timeoutMs) override;
+
+    // A message of the show window that the backend answers itself, before
+    // the show sees it: true with the answer in `result`. The program answers
+    // none; the screen saver's modes take their input here.
+    virtual bool HandleOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // Registers the show window's class "i", whose procedure hands every
+    // message to HandleOwnMessage, then to `proc`.
+    void RegisterShowClass();
 
     HINSTANCE instance;
     // Set while the window is being created, from its first WM_NCCREATE on.

@@ -1,0 +1,31 @@
+// The screen saver's full-screen mode (/s): the program's exclusive display,
+// with the pointer hidden, every other monitor covered by a black topmost
+// window, and any key, mouse button or movement of the pointer ending the
+// show. Keys and clicks reach the show only as the end of it.
+#pragma once
+#include <vector>
+#include "platform/win32/pointer_watch.h"
+#include "platform/win32/win32_platform.h"
+
+class Win32SaverPlatform final : public Win32Platform {
+public:
+    explicit Win32SaverPlatform(HINSTANCE instance) : Win32Platform(instance) {}
+
+    const char* OpenDisplay() override;
+    void ReleaseDisplay() override;
+    bool HandleOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // Input of the show window or of a cover window: true when it was
+    // input, with the answer in `result`; the show ends on key, button and
+    // pointer movement.
+    bool HandleSaverInput(HWND from, UINT message, LPARAM lParam, LRESULT& result);
+
+    std::vector<HWND> covers;
+    PointerWatch pointer;
+    bool cursorHidden = false;
+    bool ending = false;
+};
+
+// The name of the mutex that one running /s holds, so that a second /s
+// leaves at once.
+constexpr const char* kSaverMutexName = "StarvaneScreenSaverRunning";
