@@ -16,83 +16,17 @@ out=$2
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "skipped: $tool is not installed (tools/dev.sh test installs it)"
-        exit 77
-    fi
-done
-# ImageMagick's own convert; an earlier one on PATH may be something else.
-convert=/usr/bin/convert
-[ -x "$convert" ] || convert=$(command -v convert)
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-log() { echo "[$(date +%T)] $*"; }
+. "$src/tests/win32/wine_session.sh"
+require_tools
 
 log "cross build"
-cmake -S "$src" -B "$out/build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; fail "configure"; }
-cmake --build "$out/build" -j2 --target starvane >"$out/build.log" 2>&1 || { tail -40 "$out/build.log"; fail "build"; }
+cross_build "$out/build" starvane
 exe=$out/build/starvane.exe
 [ -f "$exe" ] || fail "no $exe"
 x86_64-w64-mingw32-gcc -O2 -Wall -Wextra -o "$out/switch_away.exe" "$src/tests/win32/switch_away.c" ||
     fail "helper build"
 
-work=$(mktemp -d /tmp/starvane-wine.XXXXXX)
-xvfb_pid=""
-cleanup() {
-    WINEPREFIX=$work/prefix wineserver -k >/dev/null 2>&1
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A private X server on the first free display number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n1 "$work/display")
-
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-log "wineboot on $DISPLAY"
-wineboot -i >"$work/wineboot.log" 2>&1
-wineserver -w
-# Every program of this prefix runs inside one 1024x768 virtual desktop, so
-# plain `wine program.exe` shows there and hands back the program's status.
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || fail "registry"
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 || fail "registry"
-wineserver -w
-# Bring the desktop up before the show, so that the show's window creation
-# never races its start.
-wine explorer /desktop=Default,1024x768 >"$work/explorer.log" 2>&1 &
-for _ in $(seq 300); do
-    xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdotool search --name 'Wine desktop' >/dev/null 2>&1 || fail "the Wine desktop did not come up"
-
-shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
-# Pixels of exactly one colour inside a crop.
-count_color() {
-    "$convert" "$1" -crop "$2" +repage -format %c histogram:info:- 2>/dev/null |
-        awk -v c="$3" 'toupper($0) ~ c { gsub(":", "", $1); n += $1 } END { print n + 0 }'
-}
-# Pixels inside a crop with some channel above 12% of full scale.
-count_lit() {
-    "$convert" "$1" -crop "$2" +repage -separate -evaluate-sequence max -threshold 12% \
-        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
-}
-# Brightest channel value (0 to 255) inside a crop.
-max_value() {
-    "$convert" "$1" -crop "$2" +repage -format '%[fx:round(255*maxima)]' info: 2>/dev/null
-}
+start_wine_desktop
 
 cp "$exe" "$work/starvane.exe"
 log "start the show"
@@ -101,26 +35,7 @@ log "start the show"
 
 # The banner, "___Press 'H' For Help " at (1, 5) in 0x62F8F8, shows for
 # about 5.5 s; the first frames put the grand burst in the middle below it.
-banner=0 lit=0
-for i in $(seq 120); do
-    shot "$work/shot.png"
-    if [ "$(count_color "$work/shot.png" 300x25+0+0 '#62F8F8')" -ge 100 ]; then
-        banner=1
-        lit=$(count_lit "$work/shot.png" 400x300+312+234)
-        [ "$lit" -ge 500 ] && break
-    elif [ "$banner" = 1 ]; then
-        break
-    fi
-    [ -f "$work/status" ] && break
-    sleep 0.25
-done
-[ -f "$work/shot.png" ] && cp "$work/shot.png" "$out/win32_e2e_banner.png"
-if [ "$banner" != 1 ]; then
-    cat "$out/starvane.out"
-    [ -f "$work/status" ] && fail "the program ended early with status $(cat "$work/status")"
-    fail "no banner in the text strip (last screenshot: $out/win32_e2e_banner.png)"
-fi
-[ "$lit" -ge 500 ] || fail "only $lit lit pixels around the centre while the banner showed"
+expect_banner "$work/status" "$out/win32_e2e_banner.png" "$out/starvane.out"
 bottom=$(max_value "$out/win32_e2e_banner.png" 1024x25+0+743)
 [ "$bottom" -eq 0 ] || fail "rows 743 to 767 are not black (brightest $bottom)"
 log "banner, $lit lit pixels around the centre and black bottom rows after $i screenshots"

@@ -79,7 +79,8 @@ bool Win32SaverPlatform::HandleSaverInput(HWND from, UINT message, LPARAM lParam
         ends = true;
         break;
     case WM_MOUSEMOVE: {
-        // Client coordinates, signed; the same place on every window.
+        // Signed client coordinates, made screen ones so that moves over the
+        // show window and over the covers compare.
         POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         ClientToScreen(from, &at);
         ends = PointerMovedAway(pointer, at.x, at.y);
@@ -88,19 +89,31 @@ bool Win32SaverPlatform::HandleSaverInput(HWND from, UINT message, LPARAM lParam
     default:
         return false;
     }
-    if (ends && !ending) {
-        ending = true;
-        PostQuitMessage(0);
-    }
+    if (ends) EndShow();
     result = 0;
     return true;
 }
 
+void Win32SaverPlatform::EndShow() {
+    if (ending) return;
+    ending = true;
+    PostQuitMessage(0);
+}
+
 bool Win32SaverPlatform::HandleOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    // Windows asks a running saver whether to start the screen saver.
+    // Windows asks the foreground window before it starts the screen saver:
+    // no second one over this one.
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SCREENSAVE) {
         result = 0;
         return true;
+    }
+    if (message == WM_ACTIVATEAPP) {
+        if (wParam) {
+            wasActive = true;
+        } else if (wasActive) {
+            EndShow();
+        }
+        return false;
     }
     return HandleSaverInput(window, message, lParam, result);
 }

@@ -1,7 +1,8 @@
 // The screen saver's full-screen mode (/s): the program's exclusive display,
 // with the pointer hidden, every other monitor covered by a black topmost
 // window, and any key, mouse button or movement of the pointer ending the
-// show. Keys and clicks reach the show only as the end of it.
+// show, as does another program taking the foreground. Keys and clicks
+// reach the show only as the end of it.
 #pragma once
 #include <vector>
 #include "platform/win32/pointer_watch.h"
@@ -20,9 +21,13 @@ public:
     // pointer movement.
     bool HandleSaverInput(HWND from, UINT message, LPARAM lParam, LRESULT& result);
 
+    // Posts the quit message once.
+    void EndShow();
+
     std::vector<HWND> covers;
     PointerWatch pointer;
     bool cursorHidden = false;
+    bool wasActive = false;  // the show has been the foreground program
     bool ending = false;
 };
 
