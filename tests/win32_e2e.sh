@@ -11,13 +11,7 @@
 # Exit 77 (skipped) when the cross compiler, Wine or the X tools are missing.
 set -uo pipefail
 
-src=$(cd "$1" && pwd)
-out=$2
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-
-. "$src/tests/win32/wine_session.sh"
-require_tools
+. "$(dirname "$0")/win32/wine_session.sh" "$1" "$2"
 
 log "cross build"
 cross_build "$out/build" starvane

@@ -19,13 +19,7 @@
 # Screenshots are kept in WORK_DIR. Exit 77 (skipped) when a tool is missing.
 set -uo pipefail
 
-src=$(cd "$1" && pwd)
-out=$2
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-
-. "$src/tests/win32/wine_session.sh"
-require_tools
+. "$(dirname "$0")/win32/wine_session.sh" "$1" "$2"
 
 log "cross build"
 cross_build "$3" starvane_scr

@@ -1,9 +1,14 @@
-# Shared by the Windows end-to-end scripts (sourced): the cross build, a
-# private X server, a fresh Wine prefix whose programs all run in one
-# 1024x768 virtual desktop, and screenshot measures. The sourcing script sets
-# `src` (source dir) and `out` (where logs and screenshots go) first.
-# Every step ends the script with "FAIL: ..." (status 1) when it goes wrong,
-# or with status 77 (skipped) when a tool is missing.
+# Shared by the Windows end-to-end scripts: the cross build, a private X
+# server, a fresh Wine prefix whose programs all run in one 1024x768 virtual
+# desktop, and screenshot measures. Sourced with SOURCE_DIR WORK_DIR: sets
+# `src` and `out` (where logs and screenshots go, created), and ends the
+# script with status 77 (skipped) when a tool is missing. Every later step
+# ends it with "FAIL: ..." (status 1) when it goes wrong.
+set -uo pipefail
+src=$(cd "$1" && pwd)
+out=$2
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
 
 # ImageMagick's own convert; an earlier one on PATH may be something else.
 convert=/usr/bin/convert
@@ -15,15 +20,12 @@ fail() {
 }
 log() { echo "[$(date +%T)] $*"; }
 
-require_tools() {
-    local tool
-    for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock "$@"; do
-        if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "skipped: $tool is not installed (tools/dev.sh test installs it)"
-            exit 77
-        fi
-    done
-}
+for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "skipped: $tool is not installed (tools/dev.sh test installs it)"
+        exit 77
+    fi
+done
 
 # cross_build BUILD_DIR TARGET...: configures and builds the targets with
 # MinGW-w64. The scripts may run at the same time and share BUILD_DIR, so
