@@ -32,6 +32,6 @@ constexpr const char* kSettingsText =
 int ShowSettingsDialog(HWND owner) {
     // A handle that names no window (any more) leaves the dialog unowned.
     if (owner != nullptr && !IsWindow(owner)) owner = nullptr;
-    MessageBoxA(owner, kSettingsText, kSettingsTitle, MB_OK | MB_ICONINFORMATION | (owner ? 0 : MB_TOPMOST));
+    MessageBoxA(owner, kSettingsText, kSettingsTitle, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
     return 0;
 }
