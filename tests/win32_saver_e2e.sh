@@ -10,7 +10,8 @@
 #   /p   inside a 152 x 112 test window (tests/win32/preview_parent.c): a
 #        child window covers its client area, the show appears scaled there
 #        and nowhere else, and once the window closes the preview ends within
-#        2 s with status 0. Wine 8 shows nothing that a process draws in a
+#        2 s with status 0, also when the window's program is killed.
+#        Wine 8 shows nothing that a process draws in a
 #        child window of another process's window (tests/win32/child_probe.c
 #        finds out), so there only the screen outside is checked;
 #   /c   the settings dialog, found by its title; Enter closes it, status 0;
@@ -83,20 +84,50 @@ expect_banner "$work/away.status" "$out/saver_banner_away.png" "$out/away.out"
 expect_end away 50 0
 passed=$((passed + 1))
 
+# open_parent: starts the test window with its output in $out/parent.out;
+# sets parent (its process), hwnd and the client area's left, top, width,
+# height and area (as a crop).
+open_parent() {
+    rm -f "$work/close" "$out/parent.out"
+    wine "$out/preview_parent.exe" "Z:$work/close" >"$out/parent.out" 2>&1 &
+    parent=$!
+    for _ in $(seq 150); do
+        [ -s "$out/parent.out" ] && break
+        sleep 0.1
+    done
+    read -r hwnd left top width height < <(tr -d '\r' <"$out/parent.out") || fail "the test window did not start"
+    area=${width}x${height}+${left}+${top}
+}
+# Wine writes the helper's lines with CR LF.
+parent_says() { tr -d '\r' <"$out/parent.out" | grep -q "$1"; }
+# preview_in_parent NAME: starts the preview NAME in the test window and
+# waits until the window reports a child over its whole client area.
+preview_in_parent() {
+    saver "$1" /P "$hwnd"
+    for _ in $(seq 150); do
+        parent_says "^child 0 0 $width $height\$" && return 0
+        [ -f "$work/$1.status" ] && break
+        sleep 0.1
+    done
+    cat "$out/$1.out" "$out/parent.out"
+    fail "no child window over the whole client area"
+}
+# parent_gone NAME: the test window's process has ended; the preview NAME
+# follows within 2 s with status 0.
+parent_gone() {
+    for _ in $(seq 50); do
+        kill -0 "$parent" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$parent" 2>/dev/null && fail "the test window did not close"
+    wait_for "$work/$1.status" 20 || { cat "$out/$1.out"; fail "the preview outlived its window by 2 s"; }
+    expect_end "$1" 1 0
+}
+
 log "/p: the preview in a 152 x 112 window"
 shot "$work/before.png"
-rm -f "$work/close"
-(cd "$work" && wine "$out/preview_parent.exe" "Z:$work/close" >"$out/preview_parent.out" 2>&1
-    echo $? >"$work/parent.status") &
-for _ in $(seq 150); do
-    [ -s "$out/preview_parent.out" ] && break
-    sleep 0.1
-done
-# Wine writes the helper's lines with CR LF.
-parent_says() { tr -d '\r' <"$out/preview_parent.out" | grep -q "$1"; }
-read -r hwnd left top width height < <(tr -d '\r' <"$out/preview_parent.out") || fail "the test window did not start"
+open_parent
 log "test window $hwnd, client area ${width}x${height} at ($left, $top)"
-area=${width}x${height}+${left}+${top}
 
 # Whether drawing in a child window of another process shows at all here:
 # on Windows it does, Wine 8 keeps it off screen.
@@ -110,14 +141,7 @@ while kill -0 "$probe" 2>/dev/null; do
 done
 wait "$probe"
 
-saver preview /P "$hwnd"
-for _ in $(seq 150); do
-    parent_says "^child 0 0 $width $height\$" && break
-    [ -f "$work/preview.status" ] && break
-    sleep 0.1
-done
-parent_says "^child 0 0 $width $height\$" ||
-    { cat "$out/preview.out" "$out/preview_parent.out"; fail "no child window over the whole client area"; }
+preview_in_parent preview
 if [ "$shown" = 1 ]; then
     covered=0
     for _ in $(seq 40); do
@@ -149,11 +173,16 @@ outside=$("$convert" "$work/before.png" "$work/preview.png" -compose difference 
 [ "$outside" -eq 0 ] || fail "the preview changed $outside pixels outside the test window"
 [ -f "$work/preview.status" ] && { cat "$out/preview.out"; fail "the preview ended with its window still open"; }
 touch "$work/close"
-wait_for "$work/parent.status" 50 || fail "the test window did not close"
-wait_for "$work/preview.status" 20 || { cat "$out/preview.out"; fail "the preview outlived its window by 2 s"; }
-expect_end preview 1 0
-parent_says '^children 1$' || fail "the test window had $(tail -n1 "$out/preview_parent.out")"
+parent_gone preview
+parent_says '^children 1$' || fail "the test window had $(tail -n1 "$out/parent.out")"
 log "the preview ended with its window"
+passed=$((passed + 1))
+
+log "/p: the preview ends when the program of its window is killed"
+open_parent
+preview_in_parent orphaned
+{ kill -9 "$parent" && wait "$parent"; } 2>/dev/null
+parent_gone orphaned
 passed=$((passed + 1))
 
 log "/c: the settings dialog"

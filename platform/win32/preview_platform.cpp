@@ -5,10 +5,8 @@
 
 namespace {
 
-// Checks that the parent still stands and follows its size. The show's own
-// timers have ids 1 to 377.
-constexpr UINT_PTR kParentWatchTimer = 0x5056;
-constexpr UINT kParentWatchPeriod = 250;
+// How often presenting checks that the parent still stands, in ms.
+constexpr uint32_t kParentCheckPeriod = 250;
 
 BITMAPINFO FrameInfo() {
     BITMAPINFO info;
@@ -39,9 +37,8 @@ bool Win32PreviewPlatform::CreateShowWindow(WindowProcedure showProc, void* show
     HWND created = CreateWindowExA(0, "i", "df", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, client.right, client.bottom, parent,
                                    nullptr, instance, this);
     window = created;
-    if (created == nullptr) return false;
-    SetTimer(created, kParentWatchTimer, kParentWatchPeriod, nullptr);
-    return true;
+    parentChecked = GetTickCount();
+    return created != nullptr;
 }
 
 // Shown, but the focus stays with the program that owns the parent.
@@ -100,6 +97,25 @@ void Win32PreviewPlatform::Present() {
         PaintFrame(target);
         ReleaseDC(window, target);
     }
+    if (GetTickCount() - parentChecked >= kParentCheckPeriod) CheckParent();
+}
+
+void Win32PreviewPlatform::CheckParent() {
+    parentChecked = GetTickCount();
+    if (!IsWindow(parent)) {
+        // When the parent's program is killed, its windows go, this child
+        // and its timers with them, and this thread may never hear of it:
+        // the quit message is posted here as well as by WM_DESTROY.
+        DestroyWindow(window);
+        PostQuitMessage(0);
+        return;
+    }
+    const RECT client = ParentClientRect(parent);
+    RECT own = {0, 0, 0, 0};
+    GetClientRect(window, &own);
+    if (own.right != client.right || own.bottom != client.bottom) {
+        MoveWindow(window, 0, 0, client.right, client.bottom, TRUE);
+    }
 }
 
 void Win32PreviewPlatform::PaintFrame(HDC target) {
@@ -131,23 +147,9 @@ void Win32PreviewPlatform::ReleaseDisplay() {
     frame = nullptr;
 }
 
-bool Win32PreviewPlatform::HandleOwnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+bool Win32PreviewPlatform::HandleOwnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
     result = 0;
     switch (message) {
-    case WM_TIMER:
-        if (wParam != kParentWatchTimer) return false;
-        if (!IsWindow(parent)) {
-            // WM_DESTROY then ends the show.
-            DestroyWindow(window);
-        } else {
-            const RECT client = ParentClientRect(parent);
-            RECT own = {0, 0, 0, 0};
-            GetClientRect(window, &own);
-            if (own.right != client.right || own.bottom != client.bottom) {
-                MoveWindow(window, 0, 0, client.right, client.bottom, TRUE);
-            }
-        }
-        return true;
     case WM_ERASEBKGND:
         result = 1;  // the frame covers it all
         return true;

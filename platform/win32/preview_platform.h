@@ -28,8 +28,12 @@ public:
 
     // Stretches the visible frame over the child window's client area.
     void PaintFrame(HDC target);
+    // Ends the preview when the parent is gone; else follows its size.
+    // Every present calls it, about four times a second.
+    void CheckParent();
 
     HWND parent;
+    uint32_t parentChecked = 0;  // tick count of the last CheckParent
     // The visible frame: a 1024 x 768 top-down 32-bit DIB section, selected
     // into its own memory device context for the text.
     HDC frameDC = nullptr;
