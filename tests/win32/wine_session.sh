@@ -39,7 +39,7 @@ cross_build() {
         cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
             -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
         cmake --build "$build" -j2 --target "$@" >"$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
-    ) 9>"$build.lock" || fail "cross build of $*"
+    ) 9>"$build/cross-build.lock" || fail "cross build of $*"
 }
 
 # Starts Xvfb on the first free display and boots a fresh prefix in a
