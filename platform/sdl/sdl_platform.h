@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 #include "platform/platform.h"
-#include "platform/sdl/show_queue.h"
+#include "platform/show_queue.h"
 
 class SdlPlatform : public Platform {
 public:
