@@ -4,15 +4,10 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
-#include <cstring>
 
-#include "platform/bitmap_font.h"
 #include "platform/web/web_input.h"
 
 namespace {
-
-constexpr int32_t kPitchBytes = kScreenWidth * 4;
-constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
 
 intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
 
@@ -96,73 +91,50 @@ ScreenRect WebPlatform::ShowClientRect() { return {0, 0, kScreenWidth, kScreenHe
 intptr_t WebPlatform::DefaultWindowProc(uint32_t, uintptr_t, intptr_t) { return 0; }
 
 const char* WebPlatform::OpenDisplay() {
-    visible_.assign(kImageWords, 0u);
-    back_.assign(kImageWords, 0u);
-    rgba_.assign(kImageWords, 0u);
+    OpenMemorySurfaces(surfaces_);
+    rgba_.assign(surfaces_.visible.size(), 0u);
     return nullptr;
 }
 
-void WebPlatform::ClearSurfaces() {
-    std::fill(back_.begin(), back_.end(), 0u);
-    std::fill(visible_.begin(), visible_.end(), 0u);
-    MarkRows(0, kScreenHeight);
-}
+void WebPlatform::ClearSurfaces() { MarkRows(ClearMemorySurfaces(surfaces_)); }
 
 void WebPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
-    if (visible_.empty()) return;
-    for (int32_t i = 0; i < count; ++i) {
-        const TextRun& run = runs[i];
-        DrawTextRun(visible_.data(), kPitchBytes, kScreenWidth, kScreenHeight, run.x, run.y, run.text, run.length,
-                    textColor);
-        MarkRows(std::clamp(run.y, 0, kScreenHeight), std::clamp(run.y + kGlyphHeight, 0, kScreenHeight));
-    }
+    MarkRows(DrawMemoryTexts(surfaces_, textColor, runs, count));
 }
 
-uint32_t* WebPlatform::LockBackBuffer(int32_t& pitch) {
-    if (back_.empty()) return nullptr;
-    pitch = kPitchBytes;
-    return back_.data();
-}
+uint32_t* WebPlatform::LockBackBuffer(int32_t& pitch) { return LockMemoryBackBuffer(surfaces_, pitch); }
 
 void WebPlatform::UnlockBackBuffer() {}
 
-void WebPlatform::Present() {
-    if (visible_.empty()) return;
-    const ScreenRect r = presentRect;
-    for (int32_t row = r.top; row < r.bottom; ++row) {
-        const size_t at = size_t(row) * kScreenWidth + size_t(r.left);
-        std::memcpy(&visible_[at], &back_[at], size_t(r.right - r.left) * 4);
-    }
-    MarkRows(r.top, r.bottom);
-}
+void WebPlatform::Present() { MarkRows(PresentMemorySurfaces(surfaces_)); }
 
 // The page keeps the last picture.
 void WebPlatform::RestoreDisplay() {}
 
 void WebPlatform::ReleaseDisplay() {
-    back_ = {};
-    visible_ = {};
+    ReleaseMemorySurfaces(surfaces_);
     rgba_ = {};
     dirtyTop_ = dirtyBottom_ = 0;
 }
 
-void WebPlatform::MarkRows(int32_t top, int32_t bottom) {
-    if (top >= bottom) return;
+void WebPlatform::MarkRows(RowSpan rows) {
+    if (rows.top >= rows.bottom) return;
     if (dirtyTop_ >= dirtyBottom_) {
-        dirtyTop_ = top;
-        dirtyBottom_ = bottom;
+        dirtyTop_ = rows.top;
+        dirtyBottom_ = rows.bottom;
         return;
     }
-    dirtyTop_ = std::min(dirtyTop_, top);
-    dirtyBottom_ = std::max(dirtyBottom_, bottom);
+    dirtyTop_ = std::min(dirtyTop_, rows.top);
+    dirtyBottom_ = std::max(dirtyBottom_, rows.bottom);
 }
 
 void WebPlatform::ShowOnPage() {
-    if (visible_.empty() || dirtyTop_ >= dirtyBottom_) return;
+    const std::vector<uint32_t>& visible = surfaces_.visible;
+    if (visible.empty() || dirtyTop_ >= dirtyBottom_) return;
     // 0x00RRGGBB words to the canvas's bytes R, G, B, A (opaque).
     const size_t begin = size_t(dirtyTop_) * kScreenWidth, end = size_t(dirtyBottom_) * kScreenWidth;
     for (size_t i = begin; i < end; ++i) {
-        const uint32_t p = visible_[i];
+        const uint32_t p = visible[i];
         rgba_[i] = 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
     }
     PutCanvasRows(reinterpret_cast<const uint8_t*>(rgba_.data()), kScreenWidth, kScreenHeight, dirtyTop_,

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <vector>
+#include "platform/memory_surfaces.h"
 #include "platform/platform.h"
 #include "platform/show_queue.h"
 
@@ -65,13 +66,13 @@ public:
     const char* CanvasSelector() const { return canvas_; }
 
 private:
-    void MarkRows(int32_t top, int32_t bottom);
+    // Rows of the visible image to put on the page.
+    void MarkRows(RowSpan rows);
 
     const char* canvas_;
     uint32_t clock_;
-    std::vector<uint32_t> visible_;  // 1024 x 768, row 0 first, 0x00RRGGBB
-    std::vector<uint32_t> back_;
-    std::vector<uint32_t> rgba_;  // the visible rows as the canvas takes them
+    MemorySurfaces surfaces_;
+    std::vector<uint32_t> rgba_;  // the visible image as the canvas takes it
     int32_t dirtyTop_ = 0, dirtyBottom_ = 0;  // rows to put on the page
     bool inputAttached_ = false;
     WindowProcedure proc_ = nullptr;
