@@ -5,11 +5,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/bitmap_font.h"
 #include "platform/sdl/sdl_keys.h"
 
 namespace {
 
 constexpr int32_t kPitchBytes = kScreenWidth * 4;
+constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
 
 intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
 
@@ -92,21 +94,50 @@ const char* SdlPlatform::OpenDisplay() {
     }
     // The top byte of a pixel is not alpha: copy, never blend.
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
-    OpenMemorySurfaces(surfaces_);
+    visible_.assign(kImageWords, 0u);
+    back_.assign(kImageWords, 0u);
     return nullptr;
 }
 
-void SdlPlatform::ClearSurfaces() { ShowRows(ClearMemorySurfaces(surfaces_)); }
-
-void SdlPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
-    ShowRows(DrawMemoryTexts(surfaces_, textColor, runs, count));
+void SdlPlatform::ClearSurfaces() {
+    std::fill(back_.begin(), back_.end(), 0u);
+    std::fill(visible_.begin(), visible_.end(), 0u);
+    ShowRows(0, kScreenHeight);
 }
 
-uint32_t* SdlPlatform::LockBackBuffer(int32_t& pitch) { return LockMemoryBackBuffer(surfaces_, pitch); }
+void SdlPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
+    if (visible_.empty() || count <= 0) return;
+    int32_t top = kScreenHeight, bottom = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const TextRun& run = runs[i];
+        DrawTextRun(visible_.data(), kPitchBytes, kScreenWidth, kScreenHeight, run.x, run.y, run.text, run.length,
+                    textColor);
+        // The rows the run touched, for the upload.
+        const int64_t runTop = std::clamp<int64_t>(run.y, 0, kScreenHeight);
+        const int64_t runBottom = std::clamp<int64_t>(int64_t(run.y) + kGlyphHeight, 0, kScreenHeight);
+        top = std::min(top, int32_t(runTop));
+        bottom = std::max(bottom, int32_t(runBottom));
+    }
+    if (top < bottom) ShowRows(top, bottom);
+}
+
+uint32_t* SdlPlatform::LockBackBuffer(int32_t& pitch) {
+    if (back_.empty()) return nullptr;
+    pitch = kPitchBytes;
+    return back_.data();
+}
 
 void SdlPlatform::UnlockBackBuffer() {}
 
-void SdlPlatform::Present() { ShowRows(PresentMemorySurfaces(surfaces_)); }
+void SdlPlatform::Present() {
+    if (visible_.empty()) return;
+    const ScreenRect r = presentRect;
+    for (int32_t row = r.top; row < r.bottom; ++row) {
+        const size_t at = size_t(row) * kScreenWidth + size_t(r.left);
+        std::memcpy(&visible_[at], &back_[at], size_t(r.right - r.left) * 4);
+    }
+    ShowRows(r.top, r.bottom);
+}
 
 void SdlPlatform::RestoreDisplay() {
     // The desktop comes back as soon as the full-screen window is gone.
@@ -114,17 +145,20 @@ void SdlPlatform::RestoreDisplay() {
 }
 
 void SdlPlatform::ReleaseDisplay() {
+    back_.clear();
+    back_.shrink_to_fit();
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
-    ReleaseMemorySurfaces(surfaces_);
+    visible_.clear();
+    visible_.shrink_to_fit();
     if (renderer_) SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
 }
 
-void SdlPlatform::ShowRows(RowSpan span) {
-    if (!texture_ || span.top >= span.bottom) return;
-    const SDL_Rect rows = {0, span.top, kScreenWidth, span.bottom - span.top};
-    SDL_UpdateTexture(texture_, &rows, &surfaces_.visible[size_t(span.top) * kScreenWidth], kPitchBytes);
+void SdlPlatform::ShowRows(int32_t top, int32_t bottom) {
+    if (!texture_) return;
+    const SDL_Rect rows = {0, top, kScreenWidth, bottom - top};
+    SDL_UpdateTexture(texture_, &rows, &visible_[size_t(top) * kScreenWidth], kPitchBytes);
     RenderTexture();
 }
 

@@ -6,9 +6,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "platform/memory_surfaces.h"
 #include "platform/platform.h"
-#include "platform/show_queue.h"
+#include "platform/sdl/show_queue.h"
 
 class SdlPlatform : public Platform {
 public:
@@ -47,8 +46,8 @@ private:
     // Turns every waiting SDL event into show messages.
     void PumpEvents();
     void TranslateEvent(const SDL_Event& event);
-    // Uploads rows of the visible image and shows the texture.
-    void ShowRows(RowSpan rows);
+    // Uploads rows [top, bottom) of the visible image and shows the texture.
+    void ShowRows(int32_t top, int32_t bottom);
     void RenderTexture();
     // Sleeps in SDL until an event comes or timeoutMs pass.
     void WaitForEvent(uint32_t timeoutMs);
@@ -57,7 +56,8 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
-    MemorySurfaces surfaces_;
+    std::vector<uint32_t> visible_;  // 1024 x 768, row 0 first
+    std::vector<uint32_t> back_;
     std::string failure_;  // what OpenDisplay returns on failure
     WindowProcedure proc_ = nullptr;
     void* context_ = nullptr;
