@@ -26,15 +26,18 @@ constexpr NamedKey kKeypadOperators[] = {
     {"NumpadSubtract", VkSubtract}, {"NumpadDecimal", 110},
 };
 
+// Main-keyboard stand-ins for the keypad keys, for keyboards without a
+// keypad, on keys the show has no other use for: the symbol the key gives,
+// and D for the keypad's 5 (Clear).
+constexpr NamedKey kKeypadAliases[] = {
+    {"+", VkAdd}, {"=", VkAdd}, {"-", VkSubtract}, {"*", VkMultiply}, {"]", VkMultiply}, {"/", VkDivide},
+};
+
 constexpr std::string_view kFunctionKeys[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-}  // namespace
-
-uint32_t VirtualKeyFromDom(const char* keyValue, const char* codeValue) {
-    const std::string_view key = keyValue ? keyValue : "";
-    const std::string_view code = codeValue ? codeValue : "";
+uint32_t BaseVirtualKey(std::string_view key, std::string_view code) {
     // The keypad: digits with NumLock (96 to 105), else the named keys.
     const bool keypad = code.substr(0, 6) == "Numpad";
     if (keypad && key.size() == 1 && IsDigit(key[0])) return 96 + uint32_t(key[0] - '0');
@@ -55,6 +58,19 @@ uint32_t VirtualKeyFromDom(const char* keyValue, const char* codeValue) {
         return uint32_t(code[3]);
     // The main keyboard's digit row, by position.
     if (code.size() == 6 && code.substr(0, 5) == "Digit" && IsDigit(code[5])) return uint32_t(code[5]);
+    return 0;
+}
+
+}  // namespace
+
+uint32_t VirtualKeyFromDom(const char* keyValue, const char* codeValue) {
+    const std::string_view key = keyValue ? keyValue : "";
+    const uint32_t base = BaseVirtualKey(key, codeValue ? codeValue : "");
+    if (base == 'D') return VkClear;
+    if (base != 0) return base;  // the digit row keeps its digits whatever it prints
+    for (const NamedKey& k : kKeypadAliases) {
+        if (key == k.key) return k.code;
+    }
     return 0;
 }
 

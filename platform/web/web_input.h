@@ -9,7 +9,8 @@
 // (the key's value), falling back to their position on layouts without Latin
 // letters; the digit row goes by position. The keypad gives its digits with
 // NumLock and the navigation keys printed beside them without, its 5 the
-// Clear key.
+// Clear key. Keyboards without a keypad have its + - * / and 5 on = (or +),
+// -, ] (or *), / and D.
 uint32_t VirtualKeyFromDom(const char* key, const char* code);
 
 struct ScreenPoint {
