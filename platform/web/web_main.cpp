@@ -50,12 +50,17 @@ EM_BOOL OnAnimationFrame(double, void* data) {
 
 int main(int argc, char** argv) {
     const PageSeed seed = SeedFromQuery(argc > 1 ? argv[1] : "");
-    if (seed.bad) std::fprintf(stderr, "starvane: the seed in the address is not a number from 0 to 4294967295; seeding from the clock\n");
+    if (seed.bad) {
+        std::fprintf(stderr,
+                     "starvane: the seed in the address is not a number from 0 to 4294967295; seeding from the "
+                     "clock\n");
+    }
     // Lives as long as the page.
     auto* page = new PageShow{std::make_unique<WebPlatform>("#screen"), std::make_unique<Show>(), {}};
     const char* reason = nullptr;
     if (!StartShow(*page->show, *page->platform, seed.seed, &reason)) {
         std::fprintf(stderr, "starvane: %s\n", reason);
+        page->platform.reset();
         return 1;
     }
     page->platform->ShowOnPage();

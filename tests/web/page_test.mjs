@@ -113,8 +113,9 @@ try {
 
   // R stops the emitters and empties the pool; once the picture has faded,
   // clicks alone light it: a fan burst left, a scatter burst right.
+  const framesAtReset = (await stats(page)).frames;
   await page.keyboard.press("r");
-  await page.waitForTimeout(1500);
+  await waitForFrames(page, framesAtReset + 45, 15000);
   const left = { left: 156, top: 460, right: 356, bottom: 660 };
   const right = { left: 668, top: 460, right: 868, bottom: 660 };
   shot = await screenshot(page, "web-before-clicks.png");
