@@ -104,8 +104,13 @@ try {
   const centre = countPixels(shot, box, { left: 412, top: 308, right: 612, bottom: 508 }, lit);
   check(centre > 500, `the grand burst at the centre (${centre} lit pixels)`);
 
+  // Whether the page's last key press was taken from the browser.
+  await page.evaluate(() => addEventListener("keydown", (e) => { window.lastKeyTaken = e.defaultPrevented; }));
+  const lastKeyTaken = () => page.evaluate(() => window.lastKeyTaken);
+
   // H: the status line, a second later, reaches far past the banner.
   await page.keyboard.press("h");
+  check(await lastKeyTaken(), "the show takes its keys from the browser");
   await page.waitForTimeout(1600);
   shot = await screenshot(page, "web-status.png");
   const status = countPixels(shot, box, { left: 300, top: 5, right: 700, bottom: 21 }, textColour);
@@ -139,6 +144,8 @@ try {
   await page.waitForTimeout(300);
   const later = await stats(page);
   check(ended.ended && later.frames === ended.frames, `Esc ends the show (${ended.frames} frames, then no more)`);
+  await page.keyboard.press("h");
+  check(!(await lastKeyTaken()), "after Esc the browser has its keys back");
   shot = await screenshot(page, "web-ended.png");
   check(countPixels(shot, box, left, lit) > 100, "the last picture stays after Esc");
   check(messages.length === 0, `nothing in the console (${JSON.stringify(messages)})`);
