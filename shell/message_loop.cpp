@@ -6,28 +6,42 @@
 #include "engine/motion.h"
 #include "engine/trail_filter.h"
 
-int32_t RunMessageLoop(Show& show, FrameStep frameStep) {
+MessageLoop BeginMessageLoop(Platform& platform) {
+    const uint32_t now = platform.TickCount();
+    return {now, now - 1, false, 0};
+}
+
+uint32_t PumpMessageLoop(Show& show, MessageLoop& loop, FrameStep frameStep) {
     Platform& platform = *show.platform;
-    uint32_t lastStart = platform.TickCount();
-    uint32_t previousStart = lastStart - 1;
     for (;;) {
         if (platform.PeekShowMessage()) {
             ShowMessage message;
-            if (platform.GetShowMessage(message) == 0) return int32_t(message.wParam);
+            if (platform.GetShowMessage(message) == 0) {
+                loop.quit = true;
+                loop.exitCode = int32_t(message.wParam);
+                return 0;
+            }
             platform.DispatchShowMessage(message);
             continue;
         }
         const uint32_t now = platform.TickCount();
-        const uint32_t rate = 1000u / (lastStart - previousStart);
-        const uint32_t elapsed = now - lastStart;  // modulo 2^32
-        if (elapsed <= 20) {
-            // Sleep until a message comes or the next frame is due.
-            platform.WaitForMessage(21 - elapsed);
-            continue;
-        }
+        const uint32_t rate = 1000u / (loop.lastStart - loop.previousStart);
+        const uint32_t elapsed = now - loop.lastStart;  // modulo 2^32
+        if (elapsed <= 20) return 21 - elapsed;
         frameStep(show, int32_t(rate));
-        previousStart = lastStart;
-        lastStart = now;
+        loop.previousStart = loop.lastStart;
+        loop.lastStart = now;
+        return 0;
+    }
+}
+
+int32_t RunMessageLoop(Show& show, FrameStep frameStep) {
+    MessageLoop loop = BeginMessageLoop(*show.platform);
+    for (;;) {
+        const uint32_t wait = PumpMessageLoop(show, loop, frameStep);
+        if (loop.quit) return loop.exitCode;
+        // Sleep until a message comes or the next frame is due.
+        if (wait > 0) show.platform->WaitForMessage(wait);
     }
 }
 

@@ -25,5 +25,21 @@ using FrameStep = void (*)(Show& show, int32_t frameRate);
 // have passed since the last frame began, runs one frame. Returns the quit
 // message's wParam.
 int32_t RunMessageLoop(Show& show, FrameStep frameStep);
+
+// The message loop in steps, for hosts that own the loop themselves (a web
+// page's animation frames): the two frame start times, and the quit message
+// once it has come.
+struct MessageLoop {
+    uint32_t lastStart;
+    uint32_t previousStart;
+    bool quit;
+    int32_t exitCode;  // the quit message's wParam
+};
+// Before the first frame: lastStart is now, previousStart one tick earlier.
+MessageLoop BeginMessageLoop(Platform& platform);
+// Dispatches every waiting message, then runs one frame if more than 20 ms
+// have passed since the last one began. Returns 0 after a frame or the quit
+// message (loop.quit set), else the milliseconds until a frame is due.
+uint32_t PumpMessageLoop(Show& show, MessageLoop& loop, FrameStep frameStep);
 // Move, plot, filter into the locked back buffer, present.
 void RunFrame(Show& show, int32_t frameRate);

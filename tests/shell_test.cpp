@@ -90,6 +90,42 @@ TEST(MessageLoop, RateComesFromTheIntervalBetweenTheTwoFramesBefore) {
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(loop.seen[i].rate, rates[i]) << i;
 }
 
+TEST(MessageLoop, PumpedOnAnimationFramesRunsAFrameOnlyWhenDueAndStopsAtQuit) {
+    // A page's animation frames every 16 ms, the clock read once per frame:
+    // a show frame on every second one, messages always dispatched first.
+    PacedLoop paced(1000, 0);
+    Show& show = paced.show;
+    PacedLoop::current = &paced;
+    const FrameStep record = [](Show&, int32_t rate) {
+        PacedLoop::current->seen.push_back({PacedLoop::current->platform.clock, rate});
+    };
+    MessageLoop loop = BeginMessageLoop(paced.platform);
+    std::vector<uint32_t> waits;
+    for (uint32_t i = 1; i <= 6; ++i) {
+        paced.platform.clock = 1000 + 16 * i;
+        if (i == 3) paced.platform.timers[88] = {10, 1040};  // due at this pump, before its frame
+        waits.push_back(PumpMessageLoop(show, loop, record));
+        if (i == 3) {
+            EXPECT_EQ(paced.platform.timers[88].nextDue, 1050u);
+        }
+    }
+    EXPECT_EQ(waits, (std::vector<uint32_t>{5, 0, 5, 0, 5, 0}));
+    ASSERT_EQ(paced.seen.size(), 3u);
+    const FrameSeen expected[] = {{1032, 1000}, {1064, 31}, {1096, 31}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(paced.seen[i].at, expected[i].at);
+        EXPECT_EQ(paced.seen[i].rate, expected[i].rate);
+    }
+    // The quit message ends it, even with a frame due.
+    paced.platform.timers.clear();
+    paced.platform.clock += 100;
+    paced.platform.PostQuit(5);
+    EXPECT_EQ(PumpMessageLoop(show, loop, record), 0u);
+    EXPECT_TRUE(loop.quit);
+    EXPECT_EQ(loop.exitCode, 5);
+    EXPECT_EQ(paced.seen.size(), 3u);
+}
+
 TEST(StartUp, RunsInOrderAndShutsDownRestoringTheDisplayFirst) {
     HeadlessPlatform platform;
     platform.virtualClock = true;

@@ -10,7 +10,8 @@ mode=${1:-show}
 # Packages the build and the show need, then those only the tests need.
 show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
-  imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri)
+  imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri
+  emscripten chromium nodejs)
 
 install_missing() {
   local missing=()
@@ -34,6 +35,11 @@ case "$mode" in
     ;;
   test)
     install_missing "${show_packages[@]}" "${test_packages[@]}"
+    # npm comes with some builds of nodejs and as its own package with Debian's.
+    command -v npm >/dev/null || install_missing npm
+    # The browser test's driver, from the npm registry, as the lock file pins it.
+    [ tests/web/node_modules/.package-lock.json -nt tests/web/package-lock.json ] ||
+      npm ci --prefix tests/web --no-audit --no-fund || echo "npm ci failed: the browser test will be skipped"
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     cmake --build build -j"$(nproc)"
     ctest --test-dir build --output-on-failure -j2 --timeout 600 --repeat until-pass:2
