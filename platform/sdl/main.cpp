@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     SdlPlatform platform(options);
-    if (!platform.CheckOptions(error)) {
+    if (const int status = platform.Prepare(error)) {
         std::fprintf(stderr, "starvane: %s\n", error.c_str());
-        return 2;
+        return status;
     }
     return RunShow(platform);
 }

@@ -1,5 +1,8 @@
 #include "platform/sdl/sdl_platform.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -7,11 +10,22 @@
 
 #include "platform/bitmap_font.h"
 #include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/stop_signals.h"
+#ifdef STARVANE_HAVE_X11
+#include "platform/sdl/foreign_window.h"
+#endif
 
 namespace {
 
 constexpr int32_t kPitchBytes = kScreenWidth * 4;
 constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
+// How often the size of a window the show does not own is asked for.
+constexpr uint32_t kSizePollMs = 250;
+
+constexpr int32_t kIconSide = 48;
+constexpr uint32_t kIconPixels[] = {
+#include "platform/sdl/show_icon.inc"
+};
 
 intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
 
@@ -35,28 +49,64 @@ bool StartVideo() {
     return false;
 }
 
+// A window surface in the picture's own layout, 0x00RRGGBB words.
+bool IsPictureLayout(const SDL_Surface* s) {
+    const SDL_PixelFormat* f = s->format;
+    return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF &&
+           s->pitch % 4 == 0;
+}
+
+void PaintBlack(SDL_Window* window) {
+    if (SDL_Surface* s = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window);
+    }
+}
+
 }  // namespace
 
 SdlPlatform::~SdlPlatform() {
     ReleaseDisplay();
+    for (SDL_Window* w : blackWindows_) SDL_DestroyWindow(w);
     if (window_) SDL_DestroyWindow(window_);
+#ifdef STARVANE_HAVE_X11
+    CloseForeignWindow(foreign_);
+#endif
     SDL_Quit();
 }
 
-bool SdlPlatform::CheckOptions(std::string&) { return true; }
+int SdlPlatform::Prepare(std::string& error) {
+    if (options_.target == ShowTarget::ForeignWindow || options_.target == ShowTarget::RootWindow) {
+#ifdef STARVANE_HAVE_X11
+        int status = 0;
+        foreign_ = OpenForeignWindow(options_.target == ShowTarget::RootWindow, options_.windowId, error, status);
+        return foreign_ ? 0 : status;
+#else
+        error = "--window-id and --root draw into X windows, and this build has no X11";
+        return 2;
+#endif
+    }
+    if (options_.display < 0) return 0;
+    SDL_SetMainReady();
+    // Without video CreateShowWindow fails and says so.
+    if (!videoStarted_ && !(videoStarted_ = StartVideo())) return 0;
+    const int32_t count = SDL_GetNumVideoDisplays();
+    if (options_.display >= count) {
+        error = "--display " + std::to_string(options_.display) + ": there " +
+                (count == 1 ? "is 1 monitor (0)" : "are " + std::to_string(count) + " monitors (0 to " +
+                                                       std::to_string(count - 1) + ")");
+        return 2;
+    }
+    return 0;
+}
 
 bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
-    SDL_SetMainReady();
-    if (!StartVideo()) return false;
-    videoStarted_ = true;
-    // The size of the desktop from the start, so the picture covers it even
-    // where no window manager takes the full-screen request.
-    SDL_Rect desktop = {0, 0, kScreenWidth, kScreenHeight};
-    SDL_GetDisplayBounds(0, &desktop);
-    window_ = SDL_CreateWindow("df", desktop.x, desktop.y, desktop.w, desktop.h,
-                               SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
-    if (!window_) return false;
-    SDL_StopTextInput();  // keys only: no text events, no input-method window
+    if (foreign_) {
+        // The daemon that lent the window ends the show with SIGTERM.
+        stopFd_ = WatchStopSignals();
+    } else if (!CreateOwnWindows()) {
+        return false;
+    }
     proc_ = proc;
     context_ = context;
     // Creation sends these synchronously, as a window system does.
@@ -66,39 +116,108 @@ bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     return true;
 }
 
+bool SdlPlatform::CreateOwnWindows() {
+    SDL_SetMainReady();
+    if (!videoStarted_ && !(videoStarted_ = StartVideo())) return false;
+    // The window's own pixels, not a texture drawn by a renderer: the
+    // scaling here is cheaper than a software GL rasteriser's.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    std::vector<DisplayRect> displays;
+    for (int32_t i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect r = {0, 0, kScreenWidth, kScreenHeight};
+        SDL_GetDisplayBounds(i, &r);
+        displays.push_back({r.x, r.y, r.w, r.h});
+    }
+    if (displays.empty()) displays.push_back({0, 0, kScreenWidth, kScreenHeight});
+    int32_t px = 0, py = 0;
+    SDL_GetGlobalMouseState(&px, &py);
+    const int32_t chosen = ChooseDisplay(displays.data(), int32_t(displays.size()), options_.display, px, py);
+    if (options_.target == ShowTarget::Window) {
+        const int32_t at = int32_t(SDL_WINDOWPOS_CENTERED_DISPLAY(chosen));
+        window_ = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height, SDL_WINDOW_RESIZABLE);
+    } else {
+        // One window per monitor, each of the monitor's size from the start
+        // so it is covered even where no window manager takes the
+        // full-screen request; the picture on the chosen one.
+        for (size_t i = 0; i < displays.size(); ++i) {
+            const DisplayRect& d = displays[i];
+            SDL_Window* w = SDL_CreateWindow("Starvane", d.x, d.y, d.width, d.height,
+                                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+            if (int32_t(i) == chosen) {
+                window_ = w;
+            } else if (w) {
+                blackWindows_.push_back(w);
+                PaintBlack(w);
+            }
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    if (!window_) return false;
+    if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(kIconPixels), kIconSide,
+                                                               kIconSide, 32, kIconSide * 4, SDL_PIXELFORMAT_ARGB8888)) {
+        SDL_SetWindowIcon(window_, icon);
+        for (SDL_Window* w : blackWindows_) SDL_SetWindowIcon(w, icon);
+        SDL_FreeSurface(icon);
+    }
+    SDL_StopTextInput();  // keys only: no text events, no input-method window
+    return true;
+}
+
 void SdlPlatform::FocusShowWindow() {
     if (!window_) return;
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
 }
 
-// Mouse positions arrive already mapped to the 1024 x 768 logical picture.
+// Mouse positions arrive already mapped to the 1024 x 768 picture.
 ScreenRect SdlPlatform::ShowClientRect() { return {0, 0, kScreenWidth, kScreenHeight}; }
 
 intptr_t SdlPlatform::DefaultWindowProc(uint32_t, uintptr_t, intptr_t) { return 0; }
 
 const char* SdlPlatform::OpenDisplay() {
-    if (!window_) return "no window for the display";
-    // A present must never wait for the vertical blank: pacing is the loop's.
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!renderer_) {
-        failure_ = std::string("cannot create a renderer: ") + SDL_GetError();
-        return failure_.c_str();
-    }
-    SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                 kScreenHeight);
-    if (!texture_) {
-        failure_ = std::string("cannot create the screen texture: ") + SDL_GetError();
-        return failure_.c_str();
-    }
-    // The top byte of a pixel is not alpha: copy, never blend.
-    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    if (!window_ && !foreign_) return "no window for the display";
     visible_.assign(kImageWords, 0u);
     back_.assign(kImageWords, 0u);
+    changed_.assign(kScreenHeight, 0);
+    targetValid_ = false;
+    if (!AcquireTarget()) {
+        failure_ = std::string("cannot draw into the window: ") + (foreign_ ? "no image" : SDL_GetError());
+        return failure_.c_str();
+    }
     return nullptr;
+}
+
+bool SdlPlatform::AcquireTarget() {
+    Target& t = target_;
+    t.surface = nullptr;
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        ForeignSize(foreign_, t.width, t.height);
+        t.pixels = ForeignPixels(foreign_, t.pitch);
+        if (!t.pixels) return false;
+    }
+#endif
+    if (!foreign_) {
+        SDL_Surface* s = SDL_GetWindowSurface(window_);
+        if (!s) return false;
+        t.width = s->w;
+        t.height = s->h;
+        if (IsPictureLayout(s)) {
+            t.pixels = static_cast<uint32_t*>(s->pixels);
+            t.pitch = s->pitch / 4;
+        } else {
+            // Scaled in the picture's layout, converted when pushed.
+            t.surface = s;
+            t.staging.assign(size_t(t.width) * size_t(t.height), 0u);
+            t.pixels = t.staging.data();
+            t.pitch = t.width;
+        }
+    }
+    for (int32_t y = 0; y < t.height; ++y) std::fill_n(t.pixels + size_t(y) * size_t(t.pitch), t.width, 0u);
+    fit_ = FitPicture(t.width, t.height);
+    if (scaler_.width != fit_.width || scaler_.height != fit_.height) SetScaledSize(scaler_, fit_.width, fit_.height);
+    targetValid_ = true;
+    return true;
 }
 
 void SdlPlatform::ClearSurfaces() {
@@ -133,43 +252,85 @@ void SdlPlatform::UnlockBackBuffer() {}
 
 void SdlPlatform::Present() {
     if (visible_.empty()) return;
+    // Rows that come out the same need no scaling and no upload.
     const ScreenRect r = presentRect;
+    const size_t bytes = size_t(r.right - r.left) * 4;
     for (int32_t row = r.top; row < r.bottom; ++row) {
         const size_t at = size_t(row) * kScreenWidth + size_t(r.left);
-        std::memcpy(&visible_[at], &back_[at], size_t(r.right - r.left) * 4);
+        if (std::memcmp(&visible_[at], &back_[at], bytes) == 0) continue;
+        std::memcpy(&visible_[at], &back_[at], bytes);
+        changed_[size_t(row)] = 1;
     }
-    ShowRows(r.top, r.bottom);
+    ShowChangedRows();
 }
 
 void SdlPlatform::RestoreDisplay() {
-    // The desktop comes back as soon as the full-screen window is gone.
+    // The desktop comes back as soon as the full-screen windows are gone.
+    for (SDL_Window* w : blackWindows_) SDL_HideWindow(w);
     if (window_) SDL_HideWindow(window_);
 }
 
 void SdlPlatform::ReleaseDisplay() {
     back_.clear();
     back_.shrink_to_fit();
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = nullptr;
     visible_.clear();
     visible_.shrink_to_fit();
-    if (renderer_) SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
+    target_ = Target();
+    targetValid_ = false;
 }
 
 void SdlPlatform::ShowRows(int32_t top, int32_t bottom) {
-    if (!texture_) return;
-    const SDL_Rect rows = {0, top, kScreenWidth, bottom - top};
-    SDL_UpdateTexture(texture_, &rows, &visible_[size_t(top) * kScreenWidth], kPitchBytes);
-    RenderTexture();
+    if (visible_.empty()) return;
+    std::fill(changed_.begin() + top, changed_.begin() + bottom, uint8_t(1));
+    ShowChangedRows();
 }
 
-void SdlPlatform::RenderTexture() {
-    if (!renderer_ || !texture_) return;
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+void SdlPlatform::ShowChangedRows() {
+    if (!targetValid_) {
+        RedrawAll();
+        return;
+    }
+    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, spans_);
+    std::fill(changed_.begin(), changed_.end(), uint8_t(0));
+    for (RowSpan& span : spans_) span = {fit_.y + span.top, fit_.y + span.bottom};
+    PushRows(fit_.x, fit_.width);
+}
+
+void SdlPlatform::RedrawAll() {
+    if (visible_.empty() || !AcquireTarget()) return;
+    std::fill(changed_.begin(), changed_.end(), uint8_t(1));
+    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, spans_);
+    std::fill(changed_.begin(), changed_.end(), uint8_t(0));
+    RepushAll();
+}
+
+void SdlPlatform::RepushAll() {
+    spans_.assign(1, {0, target_.height});
+    PushRows(0, target_.width);
+}
+
+// Pushes columns [x, x + width) of the window rows in spans_ to the screen.
+void SdlPlatform::PushRows(int32_t x, int32_t width) {
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        for (const RowSpan& span : spans_) PutForeignRows(foreign_, x, width, span.top, span.bottom);
+        return;
+    }
+#endif
+    if (!window_ || spans_.empty()) return;
+    rects_.clear();
+    for (const RowSpan& span : spans_) {
+        if (SDL_Surface* s = target_.surface) {
+            SDL_ConvertPixels(target_.width, span.bottom - span.top, SDL_PIXELFORMAT_RGB888,
+                              target_.staging.data() + size_t(span.top) * size_t(target_.width), target_.width * 4,
+                              s->format->format, static_cast<uint8_t*>(s->pixels) + size_t(span.top) * size_t(s->pitch),
+                              s->pitch);
+        }
+        rects_.push_back({x, span.top, width, span.bottom - span.top});
+    }
+    SDL_UpdateWindowSurfaceRects(window_, rects_.data(), int(rects_.size()));
 }
 
 void SdlPlatform::SetShowTimer(uint32_t id, uint32_t period) { ArmQueueTimer(queue_, id, period, TickCount()); }
@@ -180,10 +341,54 @@ uint32_t SdlPlatform::TickCount() { return uint32_t(SDL_GetTicks()); }
 
 uint32_t SdlPlatform::TimeSeconds() { return uint32_t(std::time(nullptr)); }
 
+void SdlPlatform::PostClick(bool left, int32_t wx, int32_t wy) {
+    int32_t x = 0, y = 0;
+    WindowToPicture(fit_, wx, wy, x, y);
+    PostShowMessage(queue_, {left ? uint32_t(MsgLButtonDown) : uint32_t(MsgRButtonDown), 0, PackPoint(x, y)});
+}
+
 void SdlPlatform::PumpEvents() {
+    if (foreign_) {
+        PumpForeignEvents();
+        return;
+    }
     if (!videoStarted_) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) TranslateEvent(event);
+}
+
+void SdlPlatform::PumpForeignEvents() {
+#ifdef STARVANE_HAVE_X11
+    if (destroyPosted_) return;
+    if (StopRequested()) {
+        PostShowMessage(queue_, {MsgDestroy, 0, 0});
+        destroyPosted_ = true;
+        return;
+    }
+    // A window the show does not own tells it nothing of its size.
+    const uint32_t now = TickCount();
+    if (int32_t(now - nextSizeCheck_) >= 0) {
+        nextSizeCheck_ = now + kSizePollMs;
+        if (CheckForeignSize(foreign_)) {
+            targetValid_ = false;
+            RedrawAll();
+        }
+    }
+    for (;;) {
+        const ForeignEvent e = NextForeignEvent(foreign_);
+        if (e.kind == ForeignEventKind::Nothing) break;
+        if (e.kind == ForeignEventKind::Gone) {
+            PostShowMessage(queue_, {MsgDestroy, 0, 0});
+            destroyPosted_ = true;
+            break;
+        }
+        if (e.kind == ForeignEventKind::Exposed) {
+            RepushAll();
+        } else {
+            PostClick(e.kind == ForeignEventKind::LeftClick, e.x, e.y);
+        }
+    }
+#endif
 }
 
 void SdlPlatform::TranslateEvent(const SDL_Event& event) {
@@ -198,32 +403,40 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
         if (vk != 0) PostShowMessage(queue_, {MsgKeyDown, vk, flags});
         break;
     }
-    case SDL_MOUSEBUTTONDOWN: {
-        const uint32_t message = event.button.button == SDL_BUTTON_LEFT    ? uint32_t(MsgLButtonDown)
-                                 : event.button.button == SDL_BUTTON_RIGHT ? uint32_t(MsgRButtonDown)
-                                                                           : 0;
-        if (message == 0) break;
-        // Clicks on the bars around a scaled picture land on its edge.
-        const int32_t x = std::clamp(event.button.x, 0, kScreenWidth - 1);
-        const int32_t y = std::clamp(event.button.y, 0, kScreenHeight - 1);
-        PostShowMessage(queue_, {message, 0, PackPoint(x, y)});
+    case SDL_MOUSEBUTTONDOWN:
+        // Clicks on the black monitors do nothing; clicks on the bars around
+        // the picture land on its edge.
+        if (event.button.windowID != SDL_GetWindowID(window_)) break;
+        if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT)
+            PostClick(event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
         break;
-    }
-    case SDL_WINDOWEVENT:
+    case SDL_WINDOWEVENT: {
+        const bool own = event.window.windowID == SDL_GetWindowID(window_);
         switch (event.window.event) {
         case SDL_WINDOWEVENT_MOVED:
-            PostShowMessage(queue_, {MsgMove, 0, PackPoint(event.window.data1, event.window.data2)});
+            if (own) PostShowMessage(queue_, {MsgMove, 0, PackPoint(event.window.data1, event.window.data2)});
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (!own) break;
+            targetValid_ = false;
+            RedrawAll();
             PostShowMessage(queue_, {MsgSize, 0, PackPoint(event.window.data1, event.window.data2)});
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            RenderTexture();  // the window system lost what was shown
+            // The window system lost what was shown; the pixels are kept.
+            if (!own) {
+                if (SDL_Window* w = SDL_GetWindowFromID(event.window.windowID)) PaintBlack(w);
+            } else if (targetValid_) {
+                RepushAll();
+            } else {
+                RedrawAll();
+            }
             break;
         default:
             break;
         }
         break;
+    }
     default:
         break;
     }
@@ -238,7 +451,7 @@ int32_t SdlPlatform::GetShowMessage(ShowMessage& message) {
     for (;;) {
         PumpEvents();
         if (TakeShowMessage(queue_, TickCount(), message)) return message.message == MsgQuit ? 0 : 1;
-        if (!videoStarted_ && queue_.timers.empty()) {
+        if (!videoStarted_ && !foreign_ && queue_.timers.empty()) {
             // Nothing could ever arrive: end as a closed window would.
             message = {MsgQuit, 0, 0};
             return 0;
@@ -260,6 +473,15 @@ void SdlPlatform::WaitForMessage(uint32_t timeoutMs) {
 
 void SdlPlatform::WaitForEvent(uint32_t timeoutMs) {
     if (timeoutMs == 0) return;
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        // The X connection, the stop signals, and the next size poll.
+        timeoutMs = std::min(timeoutMs, kSizePollMs);
+        pollfd fds[2] = {{ForeignConnection(foreign_), POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        poll(fds, stopFd_ >= 0 ? 2 : 1, int(timeoutMs));
+        return;
+    }
+#endif
     if (!videoStarted_) {
         SDL_Delay(timeoutMs);
         return;

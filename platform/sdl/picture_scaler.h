@@ -1,0 +1,35 @@
+// Bilinear scaling of the 1024 x 768 picture to any size, only where it
+// changed: only the destination rows that depend on a changed source row
+// are written again. At 1024 x 768 it is an exact copy; a flat area stays
+// exactly its colour at any size.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct PictureScaler {
+    int32_t width = 0, height = 0;  // the size scaled to
+    // Per destination column and row: the first of the two source pixels it
+    // mixes (never the last of its row or column) and the weight of the
+    // second, 0 to 256 in 256ths. Columns keep both weights, 256 - w in the
+    // low and w in the high 16 bits.
+    std::vector<int32_t> column0, row0;
+    std::vector<uint32_t> columnWeights, rowWeight;
+    // Two source rows scaled across, tagged with their source row.
+    std::vector<uint32_t> lines[2];
+    int32_t lineRow[2] = {-1, -1};
+};
+
+// Destination rows [top, bottom).
+struct RowSpan {
+    int32_t top, bottom;
+};
+
+void SetScaledSize(PictureScaler& scaler, int32_t width, int32_t height);
+
+// Scales again every destination row that depends on a source row whose
+// flag in `changed` (768 of them) is set. `source` is 1024 x 768, packed;
+// `target` is the top-left pixel of the scaled picture, `pitch` its row
+// distance in pixels. The destination rows written are stored in `spans`,
+// top to bottom.
+void ScaleRows(PictureScaler& scaler, const uint32_t* source, const uint8_t* changed, uint32_t* target,
+               int32_t pitch, std::vector<RowSpan>& spans);
