@@ -119,9 +119,12 @@ bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
 bool SdlPlatform::CreateOwnWindows() {
     SDL_SetMainReady();
     if (!videoStarted_ && !(videoStarted_ = StartVideo())) return false;
-    // The window's own pixels, not a texture drawn by a renderer: the
-    // scaling here is cheaper than a software GL rasteriser's.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // On X the window's own pixels (shared memory with the server), not a
+    // texture drawn by a renderer: the scaling here is far cheaper than a
+    // software GL rasteriser's. Drivers without window pixels of their own
+    // keep SDL's texture fallback.
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && !std::strcmp(driver, "x11"))
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     std::vector<DisplayRect> displays;
     for (int32_t i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
         SDL_Rect r = {0, 0, kScreenWidth, kScreenHeight};
