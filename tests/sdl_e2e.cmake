@@ -7,8 +7,12 @@ if(TARGET starvane)
 endif()
 
 # The command line, drawing into other clients' X windows and the root
-# window, and the ordinary window (tests/sdl_embed_e2e.sh).
-if(TARGET starvane AND TARGET x11-helper)
+# window, and the ordinary window (tests/sdl_embed_e2e.sh), with a small X
+# client to draw into (tests/x11/x11_helper.c).
+find_package(X11)
+if(TARGET starvane AND X11_FOUND)
+  add_executable(x11-helper ${CMAKE_CURRENT_LIST_DIR}/x11/x11_helper.c)
+  target_link_libraries(x11-helper PRIVATE X11::X11)
   add_test(NAME sdl_embed_e2e
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sdl_embed_e2e.sh $<TARGET_FILE:starvane> $<TARGET_FILE:x11-helper>
       ${CMAKE_BINARY_DIR}/sdl-embed-e2e)

@@ -11,12 +11,8 @@ out=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 probe=(python3 "$root/tools/screen_probe.py")
 
-for tool in Xvfb xwd xdotool python3 convert; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+. "$root/tests/x_server.sh"
+require_tools Xvfb xwd xdotool python3 convert
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -35,37 +31,6 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb of the given size on a free display (no lock file, a server
-# that stays up) and points DISPLAY at it.
-start_x() {
-    display=""
-    for n in $(seq 99 140); do
-        { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-        Xvfb ":$n" -screen 0 "$1" -nolisten tcp >>"$out/xvfb.log" 2>&1 &
-        xvfb=$!
-        for _ in $(seq 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$xvfb" 2>/dev/null || break
-            sleep 0.1
-        done
-        if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
-            display=":$n"
-            break
-        fi
-        kill "$xvfb" 2>/dev/null
-        wait "$xvfb" 2>/dev/null
-        xvfb=""
-    done
-    [ -n "$display" ] || fail "no X display could be started"
-    export DISPLAY=$display
-}
-
-stop_x() {
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    xvfb=""
-}
-
 # Sends Esc; the show must end within two seconds with status 0 and
 # nothing on stderr.
 end_with_esc() {
@@ -82,7 +47,7 @@ end_with_esc() {
     [ -s "$out/stderr.txt" ] && fail "stderr after a normal run"
 }
 
-start_x 1024x768x24
+start_x 1024x768x24 99 140 || fail "no X display could be started"
 shot() { xwd -root -silent -out "$out/$1.xwd" || fail "cannot capture the screen"; }
 figure() { "${probe[@]}" info "$out/$1.xwd" | sed -n "s/^$2 //p"; }
 
@@ -144,7 +109,7 @@ stop_x
 
 # A wider desktop: the picture is scaled up by 1.40625 and centred between
 # bars 240 pixels wide, and a click lands where the picture shows it.
-start_x 1920x1080x24
+start_x 1920x1080x24 99 140 || fail "no X display could be started"
 "$bin" 2>"$out/stderr.txt" &
 show=$!
 # The picture is scaled smoothly, so the banner's colour is looked for

@@ -14,12 +14,8 @@ out=$3
 root=$(cd "$(dirname "$0")/.." && pwd)
 probe=(python3 "$root/tools/screen_probe.py")
 
-for tool in Xvfb xwd xdotool xprop python3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+. "$root/tests/x_server.sh"
+require_tools Xvfb xwd xdotool xprop xwininfo python3
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -68,26 +64,7 @@ version=$("$bin" --version 2>&1)
 "$bin" --help >"$out/help.txt" 2>&1 || fail "--help failed"
 grep -q -- "--window-id" "$out/help.txt" && grep -q "= or +" "$out/help.txt" || fail "--help lacks options or keys"
 
-display=""
-for n in $(seq 181 220); do
-    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >>"$out/xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$xvfb" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
-        display=":$n"
-        break
-    fi
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    xvfb=""
-done
-[ -n "$display" ] || fail "no X display could be started"
-export DISPLAY=$display
+start_x 1024x768x24 181 220 || fail "no X display could be started"
 
 # A window id nobody has: status 2 before anything is drawn.
 keep_display=DISPLAY=$display check_bad "0x7ffffff" --window-id 0x7ffffff

@@ -13,12 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 probe=(python3 "$root/tools/screen_probe.py")
 user=starvane-e2e
 
-for tool in Xvfb xwd python3 xscreensaver xscreensaver-command runuser useradd pgrep; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+. "$root/tests/x_server.sh"
+require_tools Xvfb xwd python3 xscreensaver xscreensaver-command runuser useradd pgrep
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: needs root to run the daemon as a user of its own"
     exit 77
@@ -70,26 +66,7 @@ fail() {
     exit 1
 }
 
-display=""
-for n in $(seq 141 180); do
-    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >>"$out/xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$xvfb" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xwd -root -silent -out /dev/null 2>/dev/null; then
-        display=":$n"
-        break
-    fi
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    xvfb=""
-done
-[ -n "$display" ] || fail "no X display could be started"
-export DISPLAY=$display
+start_x 1024x768x24 141 180 || fail "no X display could be started"
 
 as_user() { runuser -u "$user" -- env -i HOME="$home" DISPLAY="$display" PATH=/usr/bin:/bin "$@"; }
 shows() { pgrep -u "$user" -f "$tmp/bin/starvane"; }

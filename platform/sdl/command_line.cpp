@@ -13,7 +13,8 @@ const char kLaunchHelp[] =
     "                    into the root window (for screensaver daemons)\n"
     "  --help            this text\n"
     "  --version         the version\n"
-    "-window-id and -root work with one dash too. -window, -install,\n"
+    "-window-id and -root work with one dash too; a window id given with\n"
+    "--root wins. -window, -install,\n"
     "-noinstall, -visual ID, -mono, -fps and -no-fps, which screensaver\n"
     "daemons pass to every program, are accepted and ignored.\n"
     "\n"
@@ -108,8 +109,16 @@ bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
 
 bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& options, std::string& error) {
     bool targetGiven = false;
-    // Sets where the show draws; two different places is a mistake.
+    // Sets where the show draws; two different places is a mistake, except
+    // that a window id given with --root wins, as it does for other
+    // screensaver programs (a daemon's preview adds one to the command).
     auto chooseTarget = [&](ShowTarget target, const std::string& word) {
+        const bool rootAndId = (target == ShowTarget::RootWindow && options.target == ShowTarget::ForeignWindow) ||
+                               (target == ShowTarget::ForeignWindow && options.target == ShowTarget::RootWindow);
+        if (targetGiven && rootAndId) {
+            options.target = ShowTarget::ForeignWindow;
+            return true;
+        }
         if (targetGiven && options.target != target) {
             error = "'" + word + "' and " + TargetOption(options.target) + " cannot be used together";
             return false;

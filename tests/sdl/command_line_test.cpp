@@ -42,6 +42,9 @@ TEST(CommandLine, TargetsAndTheirValues) {
         {{"-root", "-window", "-install", "-noinstall", "-visual", "0x21", "-mono", "-fps", "-no-fps"},
          ShowTarget::RootWindow, 1024, 768, 0, -1},
         {{"-window", "-window-id", "77"}, ShowTarget::ForeignWindow, 1024, 768, 77, -1},
+        // A window id beside --root wins, in either order.
+        {{"--root", "-window-id", "0x5"}, ShowTarget::ForeignWindow, 1024, 768, 5, -1},
+        {{"-window-id", "6", "-root"}, ShowTarget::ForeignWindow, 1024, 768, 6, -1},
     };
     for (const auto& c : cases) {
         const Parsed p = Parse(c.args);
@@ -89,6 +92,7 @@ TEST(CommandLine, MistakesNameTheOption) {
         {{"-visual"}, "-visual needs a value"},
         {{"--root", "--window"}, "'--window' and --root"},
         {{"--window", "--window-id", "5"}, "'--window-id' and --window"},
+        {{"--window-id", "5", "--window"}, "'--window' and --window-id"},
         {{"--root", "--display", "1"}, "--display cannot be used with --root"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,48 @@
+# Shell helpers for the end-to-end tests that run on a virtual X server;
+# sourced by them. The caller sets `out` (its artefact folder) first.
+#
+#   require_tools TOOL...   exits 77 (skipped), naming the first one missing
+#   start_x SIZE FIRST LAST starts Xvfb of SIZE (1024x768x24) on the first
+#                           free display number of FIRST..LAST, with no lock
+#                           file and a server that stays up; sets `xvfb` (its
+#                           pid) and `display`, exports DISPLAY; status 1 when
+#                           none could be started
+#   stop_x                  ends that server
+
+require_tools() {
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "SKIP: $tool is not installed"
+            exit 77
+        fi
+    done
+}
+
+start_x() {
+    display=""
+    for n in $(seq "$2" "$3"); do
+        { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+        Xvfb ":$n" -screen 0 "$1" -nolisten tcp >>"$out/xvfb.log" 2>&1 &
+        xvfb=$!
+        for _ in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$xvfb" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xwd -root -silent -out /dev/null 2>/dev/null; then
+            display=":$n"
+            export DISPLAY=$display
+            return 0
+        fi
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+        xvfb=""
+    done
+    return 1
+}
+
+stop_x() {
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    xvfb=""
+}
