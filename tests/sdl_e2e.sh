@@ -16,21 +16,6 @@ require_tools Xvfb xwd xdotool python3 convert
 rm -rf "$out"
 mkdir -p "$out"
 
-xvfb=""
-show=""
-cleanup() {
-    [ -n "$show" ] && kill "$show" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$out/stderr.txt" ] && sed 's/^/show stderr: /' "$out/stderr.txt"
-    exit 1
-}
-
 # Sends Esc; the show must end within two seconds with status 0 and
 # nothing on stderr.
 end_with_esc() {

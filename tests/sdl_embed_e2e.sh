@@ -19,23 +19,6 @@ require_tools Xvfb xwd xdotool xprop xwininfo python3
 rm -rf "$out"
 mkdir -p "$out"
 
-xvfb=""
-show=""
-helper_pid=""
-cleanup() {
-    [ -n "$show" ] && kill "$show" 2>/dev/null
-    [ -n "$helper_pid" ] && kill "$helper_pid" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$out/stderr.txt" ] && sed 's/^/show stderr: /' "$out/stderr.txt"
-    exit 1
-}
-
 # Bad options: status 2, one line on stderr naming the option, nothing on
 # stdout, whether or not there is a display.
 check_bad() {

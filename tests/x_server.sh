@@ -8,6 +8,9 @@
 #                           pid) and `display`, exports DISPLAY; status 1 when
 #                           none could be started
 #   stop_x                  ends that server
+#   fail MESSAGE            FAIL with the show's stderr ($out/stderr.txt), exit 1
+#   stop_started            ends what the test started, by the pids in `show`,
+#                           `helper_pid` and `xvfb`; installed on EXIT
 
 require_tools() {
     for tool in "$@"; do
@@ -46,3 +49,18 @@ stop_x() {
     wait "$xvfb" 2>/dev/null
     xvfb=""
 }
+
+fail() {
+    echo "FAIL: $*"
+    [ -s "$out/stderr.txt" ] && sed 's/^/show stderr: /' "$out/stderr.txt"
+    exit 1
+}
+
+xvfb=""
+show=""
+helper_pid=""
+stop_started() {
+    for pid in $show $helper_pid $xvfb; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+}
+trap stop_started EXIT
