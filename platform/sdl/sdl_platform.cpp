@@ -13,6 +13,7 @@
 #include "platform/sdl/stop_signals.h"
 #ifdef STARVANE_HAVE_X11
 #include "platform/sdl/foreign_window.h"
+#include "platform/sdl/x11_window_manager.h"
 #endif
 
 namespace {
@@ -145,10 +146,20 @@ bool SdlPlatform::CreateOwnWindows() {
         for (size_t i = 0; i < displays.size(); ++i) {
             const DisplayRect& d = displays[i];
             SDL_Window* w = SDL_CreateWindow("Starvane", d.x, d.y, d.width, d.height,
-                                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+                                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+            if (!w) continue;
+            // Only a window manager can honour full screen; without one SDL
+            // waits a tenth of a second for it in vain, and the borderless
+            // window of the monitor's size covers it anyway.
+            bool manager = true;
+#ifdef STARVANE_HAVE_X11
+            manager = WindowManagerRuns(w);
+#endif
+            if (manager) SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            SDL_ShowWindow(w);
             if (int32_t(i) == chosen) {
                 window_ = w;
-            } else if (w) {
+            } else {
                 blackWindows_.push_back(w);
                 PaintBlack(w);
             }
