@@ -4,7 +4,8 @@
 #   require_tools TOOL...   exits 77 (skipped), naming the first one missing
 #   start_x SIZE FIRST LAST starts Xvfb of SIZE (1024x768x24) on the first
 #                           free display number of FIRST..LAST, with no lock
-#                           file and a server that stays up; sets `xvfb` (its
+#                           file, a server that stays up and does not reset
+#                           when its last client leaves; sets `xvfb` (its
 #                           pid) and `display`, exports DISPLAY; status 1 when
 #                           none could be started
 #   stop_x                  ends that server
@@ -25,7 +26,7 @@ start_x() {
     display=""
     for n in $(seq "$2" "$3"); do
         { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-        Xvfb ":$n" -screen 0 "$1" -nolisten tcp >>"$out/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "$1" -nolisten tcp -noreset >>"$out/xvfb.log" 2>&1 &
         xvfb=$!
         for _ in $(seq 50); do
             [ -e "/tmp/.X11-unix/X$n" ] && break
