@@ -1,10 +1,20 @@
 // Bilinear scaling of the 1024 x 768 picture to any size, only where it
-// changed: only the destination rows that depend on a changed source row
-// are written again. At 1024 x 768 it is an exact copy; a flat area stays
-// exactly its colour at any size.
+// changed: each source row carries the columns that changed, and only the
+// destination pixels that depend on them are written again. At 1024 x 768
+// it is an exact copy; a flat area stays exactly its colour at any size.
 #pragma once
 #include <cstdint>
 #include <vector>
+
+// Columns [left, right) of a row; empty when left >= right.
+struct ColumnSpan {
+    int32_t left = 0, right = 0;
+};
+
+// A rectangle of the scaled picture: columns [left, right), rows [top, bottom).
+struct PixelRect {
+    int32_t left, top, right, bottom;
+};
 
 struct PictureScaler {
     int32_t width = 0, height = 0;  // the size scaled to
@@ -14,22 +24,26 @@ struct PictureScaler {
     // low and w in the high 16 bits.
     std::vector<int32_t> column0, row0;
     std::vector<uint32_t> columnWeights, rowWeight;
-    // Two source rows scaled across, tagged with their source row.
+    // Two source rows scaled across, tagged with their source row and the
+    // destination columns they hold.
     std::vector<uint32_t> lines[2];
     int32_t lineRow[2] = {-1, -1};
-};
-
-// Destination rows [top, bottom).
-struct RowSpan {
-    int32_t top, bottom;
+    ColumnSpan lineColumns[2];
 };
 
 void SetScaledSize(PictureScaler& scaler, int32_t width, int32_t height);
 
-// Scales again every destination row that depends on a source row whose
-// flag in `changed` (768 of them) is set. `source` is 1024 x 768, packed;
-// `target` is the top-left pixel of the scaled picture, `pitch` its row
-// distance in pixels. The destination rows written are stored in `spans`,
-// top to bottom.
-void ScaleRows(PictureScaler& scaler, const uint32_t* source, const uint8_t* changed, uint32_t* target,
-               int32_t pitch, std::vector<RowSpan>& spans);
+// Columns of two rows, from the first to the last of [left, right) that
+// differ; empty when they are the same.
+ColumnSpan DifferingColumns(const uint32_t* a, const uint32_t* b, int32_t left, int32_t right);
+
+// Widens `span` to take in columns [left, right).
+void AddColumns(ColumnSpan& span, int32_t left, int32_t right);
+
+// Scales again every destination pixel that depends on a changed source
+// pixel, as `changed` tells per source row (768 of them). `source` is
+// 1024 x 768, packed; `target` is the top-left pixel of the scaled picture,
+// `pitch` its row distance in pixels. The rectangles written are stored in
+// `rects`, top to bottom, rows next to each other merged.
+void ScaleRows(PictureScaler& scaler, const uint32_t* source, const ColumnSpan* changed, uint32_t* target,
+               int32_t pitch, std::vector<PixelRect>& rects);

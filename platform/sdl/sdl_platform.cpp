@@ -192,7 +192,7 @@ const char* SdlPlatform::OpenDisplay() {
     if (!window_ && !foreign_) return "no window for the display";
     visible_.assign(kImageWords, 0u);
     back_.assign(kImageWords, 0u);
-    changed_.assign(kScreenHeight, 0);
+    changed_.assign(kScreenHeight, ColumnSpan());
     targetValid_ = false;
     if (!AcquireTarget()) {
         failure_ = std::string("cannot draw into the window: ") + (foreign_ ? "no image" : SDL_GetError());
@@ -266,14 +266,15 @@ void SdlPlatform::UnlockBackBuffer() {}
 
 void SdlPlatform::Present() {
     if (visible_.empty()) return;
-    // Rows that come out the same need no scaling and no upload.
+    // Only the columns that differ are copied, scaled and sent: most of a
+    // row of the night sky stays black from one frame to the next.
     const ScreenRect r = presentRect;
-    const size_t bytes = size_t(r.right - r.left) * 4;
     for (int32_t row = r.top; row < r.bottom; ++row) {
-        const size_t at = size_t(row) * kScreenWidth + size_t(r.left);
-        if (std::memcmp(&visible_[at], &back_[at], bytes) == 0) continue;
-        std::memcpy(&visible_[at], &back_[at], bytes);
-        changed_[size_t(row)] = 1;
+        const size_t at = size_t(row) * kScreenWidth;
+        const ColumnSpan d = DifferingColumns(&visible_[at], &back_[at], r.left, r.right);
+        if (d.left >= d.right) continue;
+        std::memcpy(&visible_[at + size_t(d.left)], &back_[at + size_t(d.left)], size_t(d.right - d.left) * 4);
+        AddColumns(changed_[size_t(row)], d.left, d.right);
     }
     ShowChangedRows();
 }
@@ -295,7 +296,7 @@ void SdlPlatform::ReleaseDisplay() {
 
 void SdlPlatform::ShowRows(int32_t top, int32_t bottom) {
     if (visible_.empty()) return;
-    std::fill(changed_.begin() + top, changed_.begin() + bottom, uint8_t(1));
+    for (int32_t row = top; row < bottom; ++row) AddColumns(changed_[size_t(row)], 0, kScreenWidth);
     ShowChangedRows();
 }
 
@@ -305,46 +306,48 @@ void SdlPlatform::ShowChangedRows() {
         return;
     }
     uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
-    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, spans_);
-    std::fill(changed_.begin(), changed_.end(), uint8_t(0));
-    for (RowSpan& span : spans_) span = {fit_.y + span.top, fit_.y + span.bottom};
-    PushRows(fit_.x, fit_.width);
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
+    for (PixelRect& r : rects_) r = {fit_.x + r.left, fit_.y + r.top, fit_.x + r.right, fit_.y + r.bottom};
+    PushRects();
 }
 
 void SdlPlatform::RedrawAll() {
     if (visible_.empty() || !AcquireTarget()) return;
-    std::fill(changed_.begin(), changed_.end(), uint8_t(1));
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan{0, kScreenWidth});
     uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
-    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, spans_);
-    std::fill(changed_.begin(), changed_.end(), uint8_t(0));
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
     RepushAll();
 }
 
 void SdlPlatform::RepushAll() {
-    spans_.assign(1, {0, target_.height});
-    PushRows(0, target_.width);
+    rects_.assign(1, {0, 0, target_.width, target_.height});
+    PushRects();
 }
 
-// Pushes columns [x, x + width) of the window rows in spans_ to the screen.
-void SdlPlatform::PushRows(int32_t x, int32_t width) {
+// Sends the window rectangles in rects_ to the screen.
+void SdlPlatform::PushRects() {
 #ifdef STARVANE_HAVE_X11
     if (foreign_) {
-        for (const RowSpan& span : spans_) PutForeignRows(foreign_, x, width, span.top, span.bottom);
+        for (const PixelRect& r : rects_) PutForeignRows(foreign_, r.left, r.right - r.left, r.top, r.bottom);
         return;
     }
 #endif
-    if (!window_ || spans_.empty()) return;
-    rects_.clear();
-    for (const RowSpan& span : spans_) {
+    if (!window_ || rects_.empty()) return;
+    sdlRects_.clear();
+    for (const PixelRect& r : rects_) {
         if (SDL_Surface* s = target_.surface) {
-            SDL_ConvertPixels(target_.width, span.bottom - span.top, SDL_PIXELFORMAT_RGB888,
-                              target_.staging.data() + size_t(span.top) * size_t(target_.width), target_.width * 4,
-                              s->format->format, static_cast<uint8_t*>(s->pixels) + size_t(span.top) * size_t(s->pitch),
+            const size_t at = size_t(r.top) * size_t(target_.width) + size_t(r.left);
+            SDL_ConvertPixels(r.right - r.left, r.bottom - r.top, SDL_PIXELFORMAT_RGB888, target_.staging.data() + at,
+                              target_.width * 4, s->format->format,
+                              static_cast<uint8_t*>(s->pixels) + size_t(r.top) * size_t(s->pitch) +
+                                  size_t(r.left) * s->format->BytesPerPixel,
                               s->pitch);
         }
-        rects_.push_back({x, span.top, width, span.bottom - span.top});
+        sdlRects_.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
     }
-    SDL_UpdateWindowSurfaceRects(window_, rects_.data(), int(rects_.size()));
+    SDL_UpdateWindowSurfaceRects(window_, sdlRects_.data(), int(sdlRects_.size()));
 }
 
 void SdlPlatform::SetShowTimer(uint32_t id, uint32_t period) { ArmQueueTimer(queue_, id, period, TickCount()); }

@@ -83,7 +83,7 @@ private:
     void RedrawAll();
     // The whole target to the screen again.
     void RepushAll();
-    void PushRows(int32_t x, int32_t width);
+    void PushRects();
     // Sleeps until an event comes or timeoutMs pass.
     void WaitForEvent(uint32_t timeoutMs);
 
@@ -99,11 +99,11 @@ private:
     Target target_;
     PictureRect fit_ = {0, 0, kScreenWidth, kScreenHeight};
     PictureScaler scaler_;
-    std::vector<RowSpan> spans_;  // window rows written, to be pushed
-    std::vector<SDL_Rect> rects_;
+    std::vector<PixelRect> rects_;  // window pixels written, to be sent
+    std::vector<SDL_Rect> sdlRects_;
     std::vector<uint32_t> visible_;  // 1024 x 768, row 0 first
     std::vector<uint32_t> back_;
-    std::vector<uint8_t> changed_;  // visible rows not yet scaled to the window
+    std::vector<ColumnSpan> changed_;  // per visible row, what is not yet scaled
     std::string failure_;  // what OpenDisplay returns on failure
     WindowProcedure proc_ = nullptr;
     void* context_ = nullptr;

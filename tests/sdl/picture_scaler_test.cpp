@@ -20,16 +20,17 @@ std::vector<uint32_t> Gradient() {
 
 struct Scaled {
     std::vector<uint32_t> pixels;
-    std::vector<RowSpan> spans;
+    std::vector<PixelRect> spans;
 };
 
+// Scales with source rows [top, bottom) changed in columns [left, right).
 Scaled ScaleAll(PictureScaler& s, const std::vector<uint32_t>& source, int32_t top = 0, int32_t bottom = kScreenHeight,
-                std::vector<uint32_t>* into = nullptr) {
+                std::vector<uint32_t>* into = nullptr, int32_t left = 0, int32_t right = kScreenWidth) {
     Scaled out;
     std::vector<uint32_t>& pixels = into ? *into : out.pixels;
     if (!into) pixels.assign(size_t(s.width) * size_t(s.height), 0xDEADBEEFu);
-    std::vector<uint8_t> changed(kScreenHeight, 0);
-    std::fill(changed.begin() + top, changed.begin() + bottom, uint8_t(1));
+    std::vector<ColumnSpan> changed(kScreenHeight);
+    for (int32_t y = top; y < bottom; ++y) changed[size_t(y)] = {left, right};
     ScaleRows(s, source.data(), changed.data(), pixels.data(), s.width, out.spans);
     if (into) out.pixels = *into;
     return out;
@@ -108,6 +109,8 @@ TEST(PictureScaler, ExactAtItsOwnSizeAndFlatAreasStayFlat) {
         ASSERT_EQ(out.spans.size(), 1u);
         EXPECT_EQ(out.spans[0].top, 0);
         EXPECT_EQ(out.spans[0].bottom, h);
+        EXPECT_EQ(out.spans[0].left, 0);
+        EXPECT_EQ(out.spans[0].right, w);
     }
 }
 
@@ -133,7 +136,7 @@ TEST(PictureScaler, DoublingKeepsEverySourcePixelAndBlendsBetween) {
     for (uint32_t p : out.pixels) ASSERT_EQ(p >> 24, 0u);
 }
 
-// Only destination rows that depend on a changed source row are written.
+// Only destination pixels that depend on a changed source pixel are written.
 TEST(PictureScaler, RewritesOnlyWhatChanged) {
     const std::vector<uint32_t> picture = Gradient();
     for (auto [w, h] : {std::pair{1024, 768}, {1440, 1080}, {800, 600}, {2048, 1536}}) {
@@ -142,24 +145,62 @@ TEST(PictureScaler, RewritesOnlyWhatChanged) {
         std::vector<uint32_t> target(size_t(w) * size_t(h), 0);
         EXPECT_TRUE(ScaleAll(s, picture, 0, 0, &target).spans.empty()) << w;
         for (uint32_t p : target) ASSERT_EQ(p, 0u) << w;
-        // Row 400 changed: the destination rows around its place.
-        const Scaled one = ScaleAll(s, picture, 400, 401, &target);
+        // Source row 400, columns 300 to 309 changed: a small box around
+        // their place.
+        const Scaled one = ScaleAll(s, picture, 400, 401, &target, 300, 310);
         ASSERT_EQ(one.spans.size(), 1u) << w;
-        const int32_t centre = int32_t(int64_t(400) * h / kScreenHeight);
-        EXPECT_LE(one.spans[0].top, centre) << w;
-        EXPECT_GE(one.spans[0].bottom, centre + 1) << w;
-        EXPECT_LE(one.spans[0].bottom - one.spans[0].top, 2 * h / kScreenHeight + 1) << w;
-        // Rows outside the span were left alone, rows inside hold what a
+        const PixelRect box = one.spans[0];
+        const int32_t cy = int32_t(int64_t(400) * h / kScreenHeight), cx = int32_t(int64_t(300) * w / kScreenWidth);
+        EXPECT_LE(box.top, cy) << w;
+        EXPECT_GE(box.bottom, cy + 1) << w;
+        EXPECT_LE(box.bottom - box.top, 2 * h / kScreenHeight + 1) << w;
+        EXPECT_LE(box.left, cx) << w;
+        EXPECT_LE(box.right - box.left, 12 * w / kScreenWidth + 2) << w;
+        // Pixels outside the box were left alone, those inside hold what a
         // full scale gives.
         const Scaled all = ScaleAll(s, picture);
         for (int32_t y = 0; y < h; ++y) {
-            const bool inside = y >= one.spans[0].top && y < one.spans[0].bottom;
-            for (int32_t x = 0; x < w; x += 97) {
+            for (int32_t x = 0; x < w; ++x) {
+                const bool inside = y >= box.top && y < box.bottom && x >= box.left && x < box.right;
                 const size_t at = size_t(y) * size_t(w) + size_t(x);
-                ASSERT_EQ(target[at], inside ? all.pixels[at] : 0u) << w << " row " << y;
+                ASSERT_EQ(target[at], inside ? all.pixels[at] : 0u) << w << ": " << x << "," << y;
             }
         }
-        // Two changed rows far apart: two spans.
-        EXPECT_EQ(ScaleAll(s, picture, 0, 1, &target).spans.size() + ScaleAll(s, picture, 700, 701, &target).spans.size(), 2u);
+        // Two changed rows far apart: two rectangles.
+        EXPECT_EQ(ScaleAll(s, picture, 0, 1, &target).spans.size() + ScaleAll(s, picture, 700, 701, &target).spans.size(),
+                  2u);
+    }
+}
+
+TEST(PictureScaler, AddColumnsWidensOrStarts) {
+    ColumnSpan span;
+    AddColumns(span, 5, 5);  // empty: nothing
+    EXPECT_GE(span.left, span.right);
+    AddColumns(span, 10, 20);
+    AddColumns(span, 3, 4);
+    AddColumns(span, 30, 31);
+    EXPECT_EQ(span.left, 3);
+    EXPECT_EQ(span.right, 31);
+}
+
+TEST(PictureScaler, DifferingColumnsFindBothEnds) {
+    const struct {
+        std::vector<int32_t> differ;  // columns set in the second row
+        int32_t left, right, wantLeft, wantRight;
+    } cases[] = {
+        {{}, 0, 1024, 0, 0},        {{0}, 0, 1024, 0, 1},        {{1023}, 0, 1024, 1023, 1024},
+        {{63, 64}, 0, 1024, 63, 65}, {{5, 900}, 0, 1024, 5, 901}, {{5, 900}, 6, 900, 0, 0},
+        {{5, 900}, 5, 6, 5, 6},     {{127, 128, 500}, 100, 300, 127, 129},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> a(1024, 0x123456u), b = a;
+        for (int32_t x : c.differ) b[size_t(x)] ^= 1;
+        const ColumnSpan d = DifferingColumns(a.data(), b.data(), c.left, c.right);
+        if (c.wantLeft >= c.wantRight) {
+            EXPECT_GE(d.left, d.right) << c.left << ".." << c.right;
+        } else {
+            EXPECT_EQ(d.left, c.wantLeft) << c.left << ".." << c.right;
+            EXPECT_EQ(d.right, c.wantRight) << c.left << ".." << c.right;
+        }
     }
 }
