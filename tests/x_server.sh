@@ -3,11 +3,11 @@
 #
 #   require_tools TOOL...   exits 77 (skipped), naming the first one missing
 #   start_x SIZE FIRST LAST starts Xvfb of SIZE (1024x768x24) on the first
-#                           free display number of FIRST..LAST, with no lock
-#                           file, a server that stays up and does not reset
-#                           when its last client leaves; sets `xvfb` (its
-#                           pid) and `display`, exports DISPLAY; status 1 when
-#                           none could be started
+#                           free display number of FIRST..LAST (its lock file
+#                           must name it), a server that does not reset when
+#                           its last client leaves; sets `xvfb` (its pid) and
+#                           `display`, exports DISPLAY; status 1 when none
+#                           could be started
 #   stop_x                  ends that server
 #   fail MESSAGE            FAIL with the show's stderr ($out/stderr.txt), exit 1
 #   stop_started            ends what the test started, by the pids in `show`,
@@ -33,7 +33,10 @@ start_x() {
             kill -0 "$xvfb" 2>/dev/null || break
             sleep 0.1
         done
-        if kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$n" xwd -root -silent -out /dev/null 2>/dev/null; then
+        # Ours only if its lock names it: another test may have started a
+        # server on the same number a moment earlier.
+        if kill -0 "$xvfb" 2>/dev/null && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb" ] &&
+            DISPLAY=":$n" xwd -root -silent -out /dev/null 2>/dev/null; then
             display=":$n"
             export DISPLAY=$display
             return 0
