@@ -126,6 +126,19 @@ show=$!
 rootid=$(xwininfo -root 2>/dev/null | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
 wait_for "${rootid:-root}" 0 0 200 25 1 100 root || fail "no banner on the root window"
 echo "root window: $(tr '\n' ' ' <"$out/root.txt")"
+# Nobody else takes button presses on this root window, so the show does:
+# a right click fires a scatter burst in a dark corner.
+xwd -root -silent -out "$out/root-before.xwd"
+xdotool mousemove 200 600 click 3
+gain=0
+for _ in $(seq 20); do
+    sleep 0.1
+    xwd -root -silent -out "$out/root-after.xwd"
+    gain=$("${probe[@]}" gain "$out/root-before.xwd" "$out/root-after.xwd" 200 600)
+    [ "$gain" -ge 100 ] && break
+done
+echo "right click on the root window: $gain pixels brightened"
+[ "$gain" -ge 100 ] || fail "the click on the root window lit only $gain pixels"
 end_with INT
 
 # --window: an ordinary window titled Starvane, with an icon.
