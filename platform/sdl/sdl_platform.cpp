@@ -13,7 +13,7 @@
 #include "platform/sdl/stop_signals.h"
 #ifdef STARVANE_HAVE_X11
 #include "platform/sdl/foreign_window.h"
-#include "platform/sdl/x11_window_manager.h"
+#include "platform/sdl/x11_desktop.h"
 #endif
 
 namespace {
@@ -503,6 +503,9 @@ void SdlPlatform::WaitForEvent(uint32_t timeoutMs) {
         SDL_Delay(timeoutMs);
         return;
     }
+#ifdef STARVANE_HAVE_X11
+    if (window_ && WaitForX11Events(window_, timeoutMs)) return;
+#endif
     // Waits without taking the event; the next pump translates it.
     SDL_WaitEventTimeout(nullptr, int(std::min<uint32_t>(timeoutMs, INT_MAX)));
 }
