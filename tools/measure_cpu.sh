@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
-# Runs the SDL show under a virtual X server for a while and reports its CPU
-# use and the frame rates its status line shows (read back from screen
-# captures through the program's own glyph table).
-#   tools/measure_cpu.sh [BUILD/starvane] [SECONDS]
+# Runs the SDL show under a virtual X server at 1024x768 and at 1920x1080
+# and reports, for each: the time from start to the first lit frame, the
+# CPU use of the show and of the X server (as % of one core) over a quiet
+# stretch with the status line on, the show's peak memory (VmHWM), and the
+# frame rates its status line shows (read back through the program's own
+# glyph table).
+#   tools/measure_cpu.sh [BUILD/starvane] [SECONDS] [SIZES...]
+# Needs Xvfb, xdotool, xwd, python3 and a C compiler with the X11 headers.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${1:-$root/build/starvane}
-seconds=${2:-20}
+seconds=${2:-15}
+shift $(($# > 2 ? 2 : $#))
+sizes=("${@:-1024x768}")
+[ $# -eq 0 ] && sizes=(1024x768 1920x1080)
 probe=(python3 "$root/tools/screen_probe.py")
 work=$(mktemp -d)
+cc -O2 -o "$work/x11_helper" "$root/tests/x11/x11_helper.c" -lX11
 
 xvfb=""
 show=""
@@ -20,63 +28,81 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=""
-for n in $(seq 120 160); do
-    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
+start_x() {
+    display=""
+    for n in $(seq 120 160); do
+        { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+        Xvfb ":$n" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+        xvfb=$!
+        for _ in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        if kill -0 "$xvfb" 2>/dev/null; then
+            display=":$n"
+            break
+        fi
+        xvfb=""
     done
-    if kill -0 "$xvfb" 2>/dev/null; then
-        display=":$n"
-        break
-    fi
-    xvfb=""
-done
-[ -n "$display" ] || { echo "no X display could be started" >&2; exit 1; }
-export DISPLAY=$display
+    [ -n "$display" ] || { echo "no X display could be started" >&2; exit 1; }
+    export DISPLAY=$display
+}
 
 # User plus system time of a process, in clock ticks.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
+now() { date +%s.%N; }
 
-"$bin" &
-show=$!
-sleep 1
-t0=$(date +%s.%N)
-show0=$(ticks "$show")
-xvfb0=$(ticks "$xvfb")
+for size in "${sizes[@]}"; do
+    start_x "$size"
+    "$work/x11_helper" lit 10000 >"$work/lit.txt" &
+    watcher=$!
+    sleep 0.5  # the watcher has its reference picture
+    t_start=$(now)
+    "$bin" &
+    show=$!
+    wait "$watcher" || true
+    t_lit=$(cat "$work/lit.txt")
+    # The banner is wiped at about 5.5 s; the status line from then on is clean.
+    sleep 6
+    xdotool key h
+    sleep 1.5
+    t0=$(now)
+    show0=$(ticks "$show")
+    xvfb0=$(ticks "$xvfb")
+    sleep "$seconds"
+    t1=$(now)
+    show1=$(ticks "$show")
+    xvfb1=$(ticks "$xvfb")
+    peak=$(awk '/^VmHWM/ {print $2}' "/proc/$show/status")
+    rates=()
+    for _ in 1 2 3; do
+        xwd -root -silent -out "$work/shot.xwd"
+        text=$("${probe[@]}" info "$work/shot.xwd" | sed -n 's/^text //p')
+        [[ "$text" =~ _f:([0-9]+) ]] && rates+=("${BASH_REMATCH[1]}")
+        sleep 1
+    done
+    xdotool key Escape
+    wait "$show" || true
+    show=""
+    kill "$xvfb"
+    wait "$xvfb" 2>/dev/null || true
+    xvfb=""
 
-# The banner is wiped at about 5.5 s; the status line from then on is clean.
-sleep 5
-xdotool key h
-sleep 1.5
-rates=()
-end=$(awk -v a="$t0" -v b="$seconds" 'BEGIN {printf "%.3f", a + b}')
-while awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN {exit !(now < end)}'; do
-    xwd -root -silent -out "$work/shot.xwd"
-    text=$("${probe[@]}" info "$work/shot.xwd" | sed -n 's/^text //p')
-    [[ "$text" =~ _f:([0-9]+) ]] && rates+=("${BASH_REMATCH[1]}")
-    sleep 1
+    echo "== $size"
+    awk -v ts="$t_start" -v tl="${t_lit:-}" -v t0="$t0" -v t1="$t1" -v hz="$hz" -v s0="$show0" -v s1="$show1" \
+        -v x0="$xvfb0" -v x1="$xvfb1" -v peak="$peak" 'BEGIN {
+        wall = t1 - t0
+        if (tl != "") printf "first lit frame: %.2f s after start\n", tl - ts
+        else print "first lit frame: not within 10 s"
+        printf "CPU over %.1f s: show %.1f %%, X server %.1f %%, together %.1f %% of one core\n", wall,
+            (s1 - s0) * 100 / hz / wall, (x1 - x0) * 100 / hz / wall, (s1 - s0 + x1 - x0) * 100 / hz / wall
+        printf "peak memory of the show: %.1f MB\n", peak / 1024
+    }'
+    if [ ${#rates[@]} -gt 0 ]; then
+        printf '%s\n' "${rates[@]}" | awk '{s += $1; if (min == "" || $1 < min) min = $1; if ($1 > max) max = $1}
+            END {printf "frame rate on the status line: mean %.1f, min %d, max %d\n", s / NR, min, max}'
+    else
+        echo "frame rate: the status line could not be read"
+    fi
 done
-t1=$(date +%s.%N)
-show1=$(ticks "$show")
-xvfb1=$(ticks "$xvfb")
-xdotool key Escape
-wait "$show" || true
-show=""
-
-awk -v t0="$t0" -v t1="$t1" -v hz="$hz" -v s0="$show0" -v s1="$show1" -v x0="$xvfb0" -v x1="$xvfb1" 'BEGIN {
-    wall = t1 - t0
-    printf "run: %.1f s of wall time\n", wall
-    printf "show CPU: %.1f %% of one core\n", (s1 - s0) * 100 / hz / wall
-    printf "X server CPU: %.1f %% of one core\n", (x1 - x0) * 100 / hz / wall
-}'
-if [ ${#rates[@]} -gt 0 ]; then
-    printf '%s\n' "${rates[@]}" | awk '{s += $1; if (min == "" || $1 < min) min = $1; if ($1 > max) max = $1}
-        END {printf "frame rate on the status line: mean %.1f, min %d, max %d over %d readings\n", s / NR, min, max, NR}'
-else
-    echo "frame rate: the status line could not be read"
-fi

@@ -16,6 +16,11 @@
         capture and "burst N": the most lit centre pixels any capture of
         that second showed. Keeps the captures it names as first.xwd and
         second.xwd in OUTDIR.
+    screen_probe.py region SHOT.xwd X0 Y0 X1 Y1
+        figures of the box [X0, X1) x [Y0, Y1) of a capture of any size,
+        for scaled pictures: size (of the capture), lit (pixels with a
+        channel above 40) and cyan (pixels near the banner colour, as
+        smooth scaling leaves them) and left (the leftmost of those).
 
 Text strip: rows 0 to 24; the show writes at (1, 5) in 8 x 16 cells.
 """
@@ -173,7 +178,27 @@ def startup(display, outdir):
     return 1
 
 
+def region(shot, x0, y0, x1, y1):
+    x0, x1 = max(0, x0), min(shot.width, x1)
+    y0, y1 = max(0, y0), min(shot.height, y1)
+    lit = cyan = 0
+    left = shot.width
+    for y in range(y0, y1):
+        for x, (r, g, b) in enumerate(shot.row(y, x0, x1) if x0 < x1 else [], x0):
+            lit += max(r, g, b) > 40
+            if r < 0x62 + 48 and g > 0xA0 and b > 0xA0 and abs(g - b) < 24:
+                cyan += 1
+                left = min(left, x)
+    print("size %dx%d" % (shot.width, shot.height))
+    print("lit %d" % lit)
+    print("cyan %d" % cyan)
+    print("left %d" % left)
+
+
 def main(argv):
+    if len(argv) == 7 and argv[1] == "region":
+        region(Shot(argv[2]), *(int(a) for a in argv[3:7]))
+        return 0
     if len(argv) == 3 and argv[1] == "info":
         info(Shot(argv[2]), load_glyphs())
         return 0

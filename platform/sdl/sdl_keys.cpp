@@ -33,9 +33,31 @@ constexpr FixedKey kFixedKeys[] = {
     {SDLK_SPACE, 32},            {SDLK_TAB, 9},              {SDLK_BACKSPACE, 8},
 };
 
+// Main-keyboard stand-ins for the keypad keys, for keyboards without a
+// keypad, on keys the show has no other use for: the symbol printed on the
+// key, and D for the keypad's 5 (Clear, damping down).
+constexpr FixedKey kKeypadAliases[] = {
+    {SDLK_PLUS, VkAdd},          {SDLK_EQUALS, VkAdd},      {SDLK_MINUS, VkSubtract},
+    {SDLK_ASTERISK, VkMultiply}, {SDLK_RIGHTBRACKET, VkMultiply}, {SDLK_SLASH, VkDivide},
+};
+
+uint32_t BaseVirtualKey(const SDL_Keysym& key);
+
 }  // namespace
 
 uint32_t VirtualKeyFromSdl(const SDL_Keysym& key) {
+    const uint32_t code = BaseVirtualKey(key);
+    if (code == 'D') return VkClear;
+    if (code != 0) return code;  // the digit row keeps its digits whatever it prints
+    for (const FixedKey& k : kKeypadAliases) {
+        if (key.sym == k.sym) return k.code;
+    }
+    return 0;
+}
+
+namespace {
+
+uint32_t BaseVirtualKey(const SDL_Keysym& key) {
     for (const KeypadKey& k : kKeypadKeys) {
         if (key.scancode == k.scancode) return (key.mod & KMOD_NUM) ? k.withNumLock : k.withoutNumLock;
     }
@@ -54,3 +76,5 @@ uint32_t VirtualKeyFromSdl(const SDL_Keysym& key) {
     if (key.sym >= SDLK_F1 && key.sym <= SDLK_F12) return VkF1 + uint32_t(key.sym - SDLK_F1);
     return 0;
 }
+
+}  // namespace

@@ -1,5 +1,8 @@
 #include "platform/sdl/sdl_platform.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -7,11 +10,23 @@
 
 #include "platform/bitmap_font.h"
 #include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/stop_signals.h"
+#ifdef STARVANE_HAVE_X11
+#include "platform/sdl/foreign_window.h"
+#include "platform/sdl/x11_desktop.h"
+#endif
 
 namespace {
 
 constexpr int32_t kPitchBytes = kScreenWidth * 4;
 constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
+// How often the size of a window the show does not own is asked for.
+constexpr uint32_t kSizePollMs = 250;
+
+constexpr int32_t kIconSide = 48;
+constexpr uint32_t kIconPixels[] = {
+#include "platform/sdl/show_icon.inc"
+};
 
 intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
 
@@ -35,26 +50,64 @@ bool StartVideo() {
     return false;
 }
 
+// A window surface in the picture's own layout, 0x00RRGGBB words.
+bool IsPictureLayout(const SDL_Surface* s) {
+    const SDL_PixelFormat* f = s->format;
+    return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF &&
+           s->pitch % 4 == 0;
+}
+
+void PaintBlack(SDL_Window* window) {
+    if (SDL_Surface* s = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window);
+    }
+}
+
 }  // namespace
 
 SdlPlatform::~SdlPlatform() {
     ReleaseDisplay();
+    for (SDL_Window* w : blackWindows_) SDL_DestroyWindow(w);
     if (window_) SDL_DestroyWindow(window_);
+#ifdef STARVANE_HAVE_X11
+    CloseForeignWindow(foreign_);
+#endif
     SDL_Quit();
 }
 
-bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
+int SdlPlatform::Prepare(std::string& error) {
+    if (options_.target == ShowTarget::ForeignWindow || options_.target == ShowTarget::RootWindow) {
+#ifdef STARVANE_HAVE_X11
+        int status = 0;
+        foreign_ = OpenForeignWindow(options_.target == ShowTarget::RootWindow, options_.windowId, error, status);
+        return foreign_ ? 0 : status;
+#else
+        error = "--window-id and --root draw into X windows, and this build has no X11";
+        return 2;
+#endif
+    }
+    if (options_.display < 0) return 0;
     SDL_SetMainReady();
-    if (!StartVideo()) return false;
-    videoStarted_ = true;
-    // The size of the desktop from the start, so the picture covers it even
-    // where no window manager takes the full-screen request.
-    SDL_Rect desktop = {0, 0, kScreenWidth, kScreenHeight};
-    SDL_GetDisplayBounds(0, &desktop);
-    window_ = SDL_CreateWindow("df", desktop.x, desktop.y, desktop.w, desktop.h,
-                               SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
-    if (!window_) return false;
-    SDL_StopTextInput();  // keys only: no text events, no input-method window
+    // Without video CreateShowWindow fails and says so.
+    if (!videoStarted_ && !(videoStarted_ = StartVideo())) return 0;
+    const int32_t count = SDL_GetNumVideoDisplays();
+    if (options_.display >= count) {
+        error = "--display " + std::to_string(options_.display) + ": there " +
+                (count == 1 ? "is 1 monitor (0)" : "are " + std::to_string(count) + " monitors (0 to " +
+                                                       std::to_string(count - 1) + ")");
+        return 2;
+    }
+    return 0;
+}
+
+bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
+    if (foreign_) {
+        // The daemon that lent the window ends the show with SIGTERM.
+        stopFd_ = WatchStopSignals();
+    } else if (!CreateOwnWindows()) {
+        return false;
+    }
     proc_ = proc;
     context_ = context;
     // Creation sends these synchronously, as a window system does.
@@ -64,39 +117,121 @@ bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     return true;
 }
 
+bool SdlPlatform::CreateOwnWindows() {
+    SDL_SetMainReady();
+    if (!videoStarted_ && !(videoStarted_ = StartVideo())) return false;
+    // On X the window's own pixels (shared memory with the server), not a
+    // texture drawn by a renderer: the scaling here is far cheaper than a
+    // software GL rasteriser's. Drivers without window pixels of their own
+    // keep SDL's texture fallback.
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && !std::strcmp(driver, "x11"))
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    std::vector<DisplayRect> displays;
+    for (int32_t i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect r = {0, 0, kScreenWidth, kScreenHeight};
+        SDL_GetDisplayBounds(i, &r);
+        displays.push_back({r.x, r.y, r.w, r.h});
+    }
+    if (displays.empty()) displays.push_back({0, 0, kScreenWidth, kScreenHeight});
+    int32_t px = 0, py = 0;
+    SDL_GetGlobalMouseState(&px, &py);
+    const int32_t chosen = ChooseDisplay(displays.data(), int32_t(displays.size()), options_.display, px, py);
+    if (options_.target == ShowTarget::Window) {
+        const int32_t at = int32_t(SDL_WINDOWPOS_CENTERED_DISPLAY(chosen));
+        window_ = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height, SDL_WINDOW_RESIZABLE);
+    } else {
+        // One window per monitor, each of the monitor's size from the start
+        // so it is covered even where no window manager takes the
+        // full-screen request; the picture on the chosen one.
+        for (size_t i = 0; i < displays.size(); ++i) {
+            const DisplayRect& d = displays[i];
+            SDL_Window* w = SDL_CreateWindow("Starvane", d.x, d.y, d.width, d.height,
+                                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+            if (!w) continue;
+            // Only a window manager can honour full screen; without one SDL
+            // waits a tenth of a second for it in vain, and the borderless
+            // window of the monitor's size covers it anyway.
+            bool manager = true;
+#ifdef STARVANE_HAVE_X11
+            manager = WindowManagerRuns(w);
+#endif
+            if (manager) SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            SDL_ShowWindow(w);
+            if (int32_t(i) == chosen) {
+                window_ = w;
+            } else {
+                blackWindows_.push_back(w);
+                PaintBlack(w);
+            }
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    if (!window_) return false;
+    if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(kIconPixels), kIconSide,
+                                                               kIconSide, 32, kIconSide * 4, SDL_PIXELFORMAT_ARGB8888)) {
+        SDL_SetWindowIcon(window_, icon);
+        for (SDL_Window* w : blackWindows_) SDL_SetWindowIcon(w, icon);
+        SDL_FreeSurface(icon);
+    }
+    SDL_StopTextInput();  // keys only: no text events, no input-method window
+    return true;
+}
+
 void SdlPlatform::FocusShowWindow() {
     if (!window_) return;
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
 }
 
-// Mouse positions arrive already mapped to the 1024 x 768 logical picture.
+// Mouse positions arrive already mapped to the 1024 x 768 picture.
 ScreenRect SdlPlatform::ShowClientRect() { return {0, 0, kScreenWidth, kScreenHeight}; }
 
 intptr_t SdlPlatform::DefaultWindowProc(uint32_t, uintptr_t, intptr_t) { return 0; }
 
 const char* SdlPlatform::OpenDisplay() {
-    if (!window_) return "no window for the display";
-    // A present must never wait for the vertical blank: pacing is the loop's.
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!renderer_) {
-        failure_ = std::string("cannot create a renderer: ") + SDL_GetError();
-        return failure_.c_str();
-    }
-    SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                 kScreenHeight);
-    if (!texture_) {
-        failure_ = std::string("cannot create the screen texture: ") + SDL_GetError();
-        return failure_.c_str();
-    }
-    // The top byte of a pixel is not alpha: copy, never blend.
-    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    if (!window_ && !foreign_) return "no window for the display";
     visible_.assign(kImageWords, 0u);
     back_.assign(kImageWords, 0u);
+    changed_.assign(kScreenHeight, ColumnSpan());
+    targetValid_ = false;
+    if (!AcquireTarget()) {
+        failure_ = std::string("cannot draw into the window: ") + (foreign_ ? "no image" : SDL_GetError());
+        return failure_.c_str();
+    }
     return nullptr;
+}
+
+bool SdlPlatform::AcquireTarget() {
+    Target& t = target_;
+    t.surface = nullptr;
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        ForeignSize(foreign_, t.width, t.height);
+        t.pixels = ForeignPixels(foreign_, t.pitch);
+        if (!t.pixels) return false;
+    }
+#endif
+    if (!foreign_) {
+        SDL_Surface* s = SDL_GetWindowSurface(window_);
+        if (!s) return false;
+        t.width = s->w;
+        t.height = s->h;
+        if (IsPictureLayout(s)) {
+            t.pixels = static_cast<uint32_t*>(s->pixels);
+            t.pitch = s->pitch / 4;
+        } else {
+            // Scaled in the picture's layout, converted when pushed.
+            t.surface = s;
+            t.staging.assign(size_t(t.width) * size_t(t.height), 0u);
+            t.pixels = t.staging.data();
+            t.pitch = t.width;
+        }
+    }
+    for (int32_t y = 0; y < t.height; ++y) std::fill_n(t.pixels + size_t(y) * size_t(t.pitch), t.width, 0u);
+    fit_ = FitPicture(t.width, t.height);
+    if (scaler_.width != fit_.width || scaler_.height != fit_.height) SetScaledSize(scaler_, fit_.width, fit_.height);
+    targetValid_ = true;
+    return true;
 }
 
 void SdlPlatform::ClearSurfaces() {
@@ -131,43 +266,88 @@ void SdlPlatform::UnlockBackBuffer() {}
 
 void SdlPlatform::Present() {
     if (visible_.empty()) return;
+    // Only the columns that differ are copied, scaled and sent: most of a
+    // row of the night sky stays black from one frame to the next.
     const ScreenRect r = presentRect;
     for (int32_t row = r.top; row < r.bottom; ++row) {
-        const size_t at = size_t(row) * kScreenWidth + size_t(r.left);
-        std::memcpy(&visible_[at], &back_[at], size_t(r.right - r.left) * 4);
+        const size_t at = size_t(row) * kScreenWidth;
+        const ColumnSpan d = DifferingColumns(&visible_[at], &back_[at], r.left, r.right);
+        if (d.left >= d.right) continue;
+        std::memcpy(&visible_[at + size_t(d.left)], &back_[at + size_t(d.left)], size_t(d.right - d.left) * 4);
+        AddColumns(changed_[size_t(row)], d.left, d.right);
     }
-    ShowRows(r.top, r.bottom);
+    ShowChangedRows();
 }
 
 void SdlPlatform::RestoreDisplay() {
-    // The desktop comes back as soon as the full-screen window is gone.
+    // The desktop comes back as soon as the full-screen windows are gone.
+    for (SDL_Window* w : blackWindows_) SDL_HideWindow(w);
     if (window_) SDL_HideWindow(window_);
 }
 
 void SdlPlatform::ReleaseDisplay() {
     back_.clear();
     back_.shrink_to_fit();
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = nullptr;
     visible_.clear();
     visible_.shrink_to_fit();
-    if (renderer_) SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
+    target_ = Target();
+    targetValid_ = false;
 }
 
 void SdlPlatform::ShowRows(int32_t top, int32_t bottom) {
-    if (!texture_) return;
-    const SDL_Rect rows = {0, top, kScreenWidth, bottom - top};
-    SDL_UpdateTexture(texture_, &rows, &visible_[size_t(top) * kScreenWidth], kPitchBytes);
-    RenderTexture();
+    if (visible_.empty()) return;
+    for (int32_t row = top; row < bottom; ++row) AddColumns(changed_[size_t(row)], 0, kScreenWidth);
+    ShowChangedRows();
 }
 
-void SdlPlatform::RenderTexture() {
-    if (!renderer_ || !texture_) return;
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+void SdlPlatform::ShowChangedRows() {
+    if (!targetValid_) {
+        RedrawAll();
+        return;
+    }
+    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
+    for (PixelRect& r : rects_) r = {fit_.x + r.left, fit_.y + r.top, fit_.x + r.right, fit_.y + r.bottom};
+    PushRects();
+}
+
+void SdlPlatform::RedrawAll() {
+    if (visible_.empty() || !AcquireTarget()) return;
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan{0, kScreenWidth});
+    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
+    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
+    RepushAll();
+}
+
+void SdlPlatform::RepushAll() {
+    rects_.assign(1, {0, 0, target_.width, target_.height});
+    PushRects();
+}
+
+// Sends the window rectangles in rects_ to the screen.
+void SdlPlatform::PushRects() {
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        for (const PixelRect& r : rects_) PutForeignRows(foreign_, r.left, r.right - r.left, r.top, r.bottom);
+        return;
+    }
+#endif
+    if (!window_ || rects_.empty()) return;
+    sdlRects_.clear();
+    for (const PixelRect& r : rects_) {
+        if (SDL_Surface* s = target_.surface) {
+            const size_t at = size_t(r.top) * size_t(target_.width) + size_t(r.left);
+            SDL_ConvertPixels(r.right - r.left, r.bottom - r.top, SDL_PIXELFORMAT_RGB888, target_.staging.data() + at,
+                              target_.width * 4, s->format->format,
+                              static_cast<uint8_t*>(s->pixels) + size_t(r.top) * size_t(s->pitch) +
+                                  size_t(r.left) * s->format->BytesPerPixel,
+                              s->pitch);
+        }
+        sdlRects_.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    }
+    SDL_UpdateWindowSurfaceRects(window_, sdlRects_.data(), int(sdlRects_.size()));
 }
 
 void SdlPlatform::SetShowTimer(uint32_t id, uint32_t period) { ArmQueueTimer(queue_, id, period, TickCount()); }
@@ -178,10 +358,54 @@ uint32_t SdlPlatform::TickCount() { return uint32_t(SDL_GetTicks()); }
 
 uint32_t SdlPlatform::TimeSeconds() { return uint32_t(std::time(nullptr)); }
 
+void SdlPlatform::PostClick(bool left, int32_t wx, int32_t wy) {
+    int32_t x = 0, y = 0;
+    WindowToPicture(fit_, wx, wy, x, y);
+    PostShowMessage(queue_, {left ? uint32_t(MsgLButtonDown) : uint32_t(MsgRButtonDown), 0, PackPoint(x, y)});
+}
+
 void SdlPlatform::PumpEvents() {
+    if (foreign_) {
+        PumpForeignEvents();
+        return;
+    }
     if (!videoStarted_) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) TranslateEvent(event);
+}
+
+void SdlPlatform::PumpForeignEvents() {
+#ifdef STARVANE_HAVE_X11
+    if (destroyPosted_) return;
+    if (StopRequested()) {
+        PostShowMessage(queue_, {MsgDestroy, 0, 0});
+        destroyPosted_ = true;
+        return;
+    }
+    // A window the show does not own tells it nothing of its size.
+    const uint32_t now = TickCount();
+    if (int32_t(now - nextSizeCheck_) >= 0) {
+        nextSizeCheck_ = now + kSizePollMs;
+        if (CheckForeignSize(foreign_)) {
+            targetValid_ = false;
+            RedrawAll();
+        }
+    }
+    for (;;) {
+        const ForeignEvent e = NextForeignEvent(foreign_);
+        if (e.kind == ForeignEventKind::Nothing) break;
+        if (e.kind == ForeignEventKind::Gone) {
+            PostShowMessage(queue_, {MsgDestroy, 0, 0});
+            destroyPosted_ = true;
+            break;
+        }
+        if (e.kind == ForeignEventKind::Exposed) {
+            RepushAll();
+        } else {
+            PostClick(e.kind == ForeignEventKind::LeftClick, e.x, e.y);
+        }
+    }
+#endif
 }
 
 void SdlPlatform::TranslateEvent(const SDL_Event& event) {
@@ -196,32 +420,40 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
         if (vk != 0) PostShowMessage(queue_, {MsgKeyDown, vk, flags});
         break;
     }
-    case SDL_MOUSEBUTTONDOWN: {
-        const uint32_t message = event.button.button == SDL_BUTTON_LEFT    ? uint32_t(MsgLButtonDown)
-                                 : event.button.button == SDL_BUTTON_RIGHT ? uint32_t(MsgRButtonDown)
-                                                                           : 0;
-        if (message == 0) break;
-        // Clicks on the bars around a scaled picture land on its edge.
-        const int32_t x = std::clamp(event.button.x, 0, kScreenWidth - 1);
-        const int32_t y = std::clamp(event.button.y, 0, kScreenHeight - 1);
-        PostShowMessage(queue_, {message, 0, PackPoint(x, y)});
+    case SDL_MOUSEBUTTONDOWN:
+        // Clicks on the black monitors do nothing; clicks on the bars around
+        // the picture land on its edge.
+        if (event.button.windowID != SDL_GetWindowID(window_)) break;
+        if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT)
+            PostClick(event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
         break;
-    }
-    case SDL_WINDOWEVENT:
+    case SDL_WINDOWEVENT: {
+        const bool own = event.window.windowID == SDL_GetWindowID(window_);
         switch (event.window.event) {
         case SDL_WINDOWEVENT_MOVED:
-            PostShowMessage(queue_, {MsgMove, 0, PackPoint(event.window.data1, event.window.data2)});
+            if (own) PostShowMessage(queue_, {MsgMove, 0, PackPoint(event.window.data1, event.window.data2)});
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (!own) break;
+            targetValid_ = false;
+            RedrawAll();
             PostShowMessage(queue_, {MsgSize, 0, PackPoint(event.window.data1, event.window.data2)});
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            RenderTexture();  // the window system lost what was shown
+            // The window system lost what was shown; the pixels are kept.
+            if (!own) {
+                if (SDL_Window* w = SDL_GetWindowFromID(event.window.windowID)) PaintBlack(w);
+            } else if (targetValid_) {
+                RepushAll();
+            } else {
+                RedrawAll();
+            }
             break;
         default:
             break;
         }
         break;
+    }
     default:
         break;
     }
@@ -236,7 +468,7 @@ int32_t SdlPlatform::GetShowMessage(ShowMessage& message) {
     for (;;) {
         PumpEvents();
         if (TakeShowMessage(queue_, TickCount(), message)) return message.message == MsgQuit ? 0 : 1;
-        if (!videoStarted_ && queue_.timers.empty()) {
+        if (!videoStarted_ && !foreign_ && queue_.timers.empty()) {
             // Nothing could ever arrive: end as a closed window would.
             message = {MsgQuit, 0, 0};
             return 0;
@@ -258,10 +490,22 @@ void SdlPlatform::WaitForMessage(uint32_t timeoutMs) {
 
 void SdlPlatform::WaitForEvent(uint32_t timeoutMs) {
     if (timeoutMs == 0) return;
+#ifdef STARVANE_HAVE_X11
+    if (foreign_) {
+        // The X connection, the stop signals, and the next size poll.
+        timeoutMs = std::min(timeoutMs, kSizePollMs);
+        pollfd fds[2] = {{ForeignConnection(foreign_), POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        poll(fds, stopFd_ >= 0 ? 2 : 1, int(timeoutMs));
+        return;
+    }
+#endif
     if (!videoStarted_) {
         SDL_Delay(timeoutMs);
         return;
     }
+#ifdef STARVANE_HAVE_X11
+    if (window_ && WaitForX11Events(window_, timeoutMs)) return;
+#endif
     // Waits without taking the event; the next pump translates it.
     SDL_WaitEventTimeout(nullptr, int(std::min<uint32_t>(timeoutMs, INT_MAX)));
 }
