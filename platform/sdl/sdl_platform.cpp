@@ -43,6 +43,8 @@ SdlPlatform::~SdlPlatform() {
     SDL_Quit();
 }
 
+bool SdlPlatform::CheckOptions(std::string&) { return true; }
+
 bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     SDL_SetMainReady();
     if (!StartVideo()) return false;

@@ -7,14 +7,20 @@
 #include <string>
 #include <vector>
 #include "platform/platform.h"
+#include "platform/sdl/command_line.h"
 #include "platform/sdl/show_queue.h"
 
 class SdlPlatform : public Platform {
 public:
     SdlPlatform() = default;
+    explicit SdlPlatform(const LaunchOptions& options) : options_(options) {}
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
     ~SdlPlatform() override;
+
+    // Checks what only the display can tell (a --display number). False
+    // with `error` set to one line.
+    bool CheckOptions(std::string& error);
 
     bool CreateShowWindow(WindowProcedure proc, void* context) override;
     void FocusShowWindow() override;
@@ -52,6 +58,7 @@ private:
     // Sleeps in SDL until an event comes or timeoutMs pass.
     void WaitForEvent(uint32_t timeoutMs);
 
+    LaunchOptions options_;
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

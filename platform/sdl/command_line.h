@@ -1,0 +1,40 @@
+// The command line of the desktop program: where the show draws, plus help
+// and version. Parsing touches no display, so every mistake is reported
+// before anything starts.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class ShowTarget {
+    FullScreen,  // every monitor covered, the show on one of them
+    Window,      // an ordinary resizable window
+    ForeignWindow,  // an X window another program made (--window-id)
+    RootWindow,     // XSCREENSAVER_WINDOW, else the root window (--root)
+};
+
+struct LaunchOptions {
+    ShowTarget target = ShowTarget::FullScreen;
+    int32_t width = 1024, height = 768;  // --window size
+    uint32_t windowId = 0;               // --window-id
+    int32_t display = -1;                // --display N; -1: the one under the pointer
+    bool help = false;
+    bool version = false;
+};
+
+// Limits of a --window size; --display takes 0 to kMaxDisplay.
+constexpr int32_t kMinWindowSide = 16;
+constexpr int32_t kMaxWindowSide = 16384;
+constexpr int32_t kMaxDisplay = 63;
+
+// Parses the arguments after the program name. False with `error` set to a
+// one-line reason naming the option on the first bad one.
+bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& options, std::string& error);
+
+// An X window id: hexadecimal with 0x or 0X, or decimal; 1 to 0xFFFFFFFF.
+bool ParseWindowId(const std::string& text, uint32_t& id);
+
+// "WxH" within the window limits.
+bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height);
+
+extern const char kLaunchHelp[];

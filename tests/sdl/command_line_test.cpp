@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "platform/sdl/command_line.h"
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    LaunchOptions options;
+    std::string error;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+    Parsed p;
+    p.ok = ParseLaunchOptions(args, p.options, p.error);
+    return p;
+}
+
+}  // namespace
+
+TEST(CommandLine, TargetsAndTheirValues) {
+    const struct {
+        std::vector<std::string> args;
+        ShowTarget target;
+        int32_t width, height;
+        uint32_t windowId;
+        int32_t display;
+    } cases[] = {
+        {{}, ShowTarget::FullScreen, 1024, 768, 0, -1},
+        {{"--display", "1"}, ShowTarget::FullScreen, 1024, 768, 0, 1},
+        {{"--display=63"}, ShowTarget::FullScreen, 1024, 768, 0, 63},
+        {{"--window"}, ShowTarget::Window, 1024, 768, 0, -1},
+        {{"--window", "800x600"}, ShowTarget::Window, 800, 600, 0, -1},
+        {{"--window=16X16"}, ShowTarget::Window, 16, 16, 0, -1},
+        {{"--window", "--display", "0"}, ShowTarget::Window, 1024, 768, 0, 0},
+        {{"--window-id", "0x1a00003"}, ShowTarget::ForeignWindow, 1024, 768, 0x1a00003, -1},
+        {{"-window-id", "0XFFFFFFFF"}, ShowTarget::ForeignWindow, 1024, 768, 0xFFFFFFFF, -1},
+        {{"--window-id=12345"}, ShowTarget::ForeignWindow, 1024, 768, 12345, -1},
+        {{"--root"}, ShowTarget::RootWindow, 1024, 768, 0, -1},
+        {{"-root", "-root"}, ShowTarget::RootWindow, 1024, 768, 0, -1},
+        // What a screensaver daemon adds to every command line.
+        {{"-root", "-window", "-install", "-noinstall", "-visual", "0x21", "-mono", "-fps", "-no-fps"},
+         ShowTarget::RootWindow, 1024, 768, 0, -1},
+        {{"-window", "-window-id", "77"}, ShowTarget::ForeignWindow, 1024, 768, 77, -1},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = Parse(c.args);
+        const std::string what = c.args.empty() ? "(none)" : c.args[0];
+        ASSERT_TRUE(p.ok) << what << ": " << p.error;
+        EXPECT_EQ(p.options.target, c.target) << what;
+        EXPECT_EQ(p.options.width, c.width) << what;
+        EXPECT_EQ(p.options.height, c.height) << what;
+        EXPECT_EQ(p.options.windowId, c.windowId) << what;
+        EXPECT_EQ(p.options.display, c.display) << what;
+        EXPECT_FALSE(p.options.help || p.options.version) << what;
+    }
+    EXPECT_TRUE(Parse({"--help"}).options.help);
+    EXPECT_TRUE(Parse({"--window", "--version"}).options.version);
+}
+
+// Every mistake is one line that names the word at fault.
+TEST(CommandLine, MistakesNameTheOption) {
+    const struct {
+        std::vector<std::string> args;
+        const char* named;
+    } cases[] = {
+        {{"--bogus"}, "'--bogus'"},
+        {{"-help"}, "'-help'"},
+        {{"---root"}, "'---root'"},
+        {{"root"}, "'root'"},
+        {{""}, "''"},
+        {{"--help=yes"}, "'--help=yes'"},
+        {{"-display", "1"}, "'-display'"},
+        {{"--window", "800"}, "'800'"},
+        {{"--window", "800x"}, "'800x'"},
+        {{"--window", "15x600"}, "'15x600'"},
+        {{"--window", "800x16385"}, "'800x16385'"},
+        {{"--window=-800x600"}, "'-800x600'"},
+        {{"--window-id"}, "--window-id needs a value"},
+        {{"--window-id", "0"}, "'0'"},
+        {{"--window-id", "0x"}, "'0x'"},
+        {{"--window-id", "0x100000000"}, "'0x100000000'"},
+        {{"--window-id", "4294967296"}, "'4294967296'"},
+        {{"--window-id", "12ab"}, "'12ab'"},
+        {{"--window-id", "-5"}, "'-5'"},
+        {{"--display", "64"}, "'64'"},
+        {{"--display", "x"}, "'x'"},
+        {{"--display"}, "--display needs a value"},
+        {{"-visual"}, "-visual needs a value"},
+        {{"--root", "--window"}, "'--window' and --root"},
+        {{"--window", "--window-id", "5"}, "'--window-id' and --window"},
+        {{"--root", "--display", "1"}, "--display cannot be used with --root"},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = Parse(c.args);
+        const std::string what = c.args.empty() ? "" : c.args[0];
+        EXPECT_FALSE(p.ok) << what;
+        EXPECT_NE(p.error.find(c.named), std::string::npos) << what << ": " << p.error;
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << what;
+    }
+}
+
+TEST(CommandLine, WindowIdsInBothBases) {
+    const struct {
+        const char* text;
+        bool ok;
+        uint32_t id;
+    } cases[] = {
+        {"0x1", true, 1},         {"0x00a00001", true, 0xa00001}, {"10485761", true, 10485761},
+        {"0Xabcdef", true, 0xabcdef}, {"4294967295", true, 0xFFFFFFFF}, {"", false, 0},
+        {"0x0", false, 0},        {"x12", false, 0},              {"0x12g", false, 0},
+        {" 12", false, 0},        {"+12", false, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t id = 0;
+        EXPECT_EQ(ParseWindowId(c.text, id), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(id, c.id) << c.text;
+        }
+    }
+}
