@@ -11,8 +11,9 @@ mode=${1:-show}
 show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
   imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri)
-# The Debian package test: manual pages, package tools and validators.
-test_packages+=(scdoc dpkg-dev file lintian desktop-file-utils appstream libxml2-utils man-db)
+# The manual pages' source format; then the Debian package and its validators.
+show_packages+=(scdoc)
+test_packages+=(dpkg-dev file lintian desktop-file-utils appstream libxml2-utils man-db)
 
 install_missing() {
   local missing=()
