@@ -46,8 +46,9 @@ struct ScratchDir {
 
 TEST(RecordOptions, ParsesEveryOptionAndRejectsBadValuesInOneLine) {
     const RecordOptions o = Parsed({"--seconds", ".25", "--seed=4294967295", "--every", "3", "--keys", "1000:72,0:78",
-                                    "--clicks", "500:left:100:200,600:right:1023:767"});
-    EXPECT_EQ(std::tuple(o.durationMs, o.seedGiven, o.seed, o.every), std::tuple(250u, true, 4294967295u, 3u));
+                                    "--clicks", "500:left:100:200,600:right:1023:767", "--from", "0.228"});
+    EXPECT_EQ(std::tuple(o.durationMs, o.seedGiven, o.seed, o.every, o.fromMs),
+              std::tuple(250u, true, 4294967295u, 3u, 228u));
     // In the order given; clicks as the window system sends them.
     std::vector<std::tuple<uint32_t, uint32_t, uintptr_t, intptr_t>> inputs;
     for (const TimedInput& t : o.inputs)
@@ -60,7 +61,8 @@ TEST(RecordOptions, ParsesEveryOptionAndRejectsBadValuesInOneLine) {
                         {"--seed", "-1"}, {"--seed", "4294967296"}, {"--every", "0"}, {"--out", ""},
                         {"--keys", "1000"}, {"--keys", "x:72"}, {"--keys", "1000:0"}, {"--keys", "1000:72,"},
                         {"--clicks", "1:middle:1:1"}, {"--clicks", "1:left:1024:0"}, {"--clicks", "1:left:0:768"},
-                        {"--clicks", "1:left:5"}, {"--help=yes"}};
+                        {"--clicks", "1:left:5"}, {"--help=yes"}, {"--from", "-1"}, {"--from", "x"},
+                        {"--seconds", "1", "--from", "0.979"}, {"--from", "10"}};  // the end too near or before
     for (const Args& args : bad) {
         RecordOptions options;
         std::string error;  // one line of reason
@@ -105,12 +107,14 @@ TEST(Recorder, OutputsAreDeterministicAndWhole) {
     std::vector<uint32_t> last;
     const FrameHook hook = [&](const HeadlessPlatform& p, uint32_t) { last = p.primary; };
     const Args runs[] = {
-        {"a", "42", "1"}, {"b/", "42", "1"}, {"c", "43", "1"}, {"some.png", "42", "4"}, {"still.png", "42", "1"}};
+        {"a", "42", "1", "0"},        {"b/", "42", "1", "0"},       {"c", "43", "1", "0"},
+        {"some.png", "42", "4", "0"}, {"still.png", "42", "1", "0"}, {"late", "42", "2", "0.105"}};
     for (const Args& run : runs) {
-        const Args args = {"--seconds", "0.2", "--out", dir / run[0], "--seed", run[1], "--every", run[2]};
+        const Args args = {"--seconds", "0.2", "--out", dir / run[0], "--seed", run[1], "--every", run[2],
+                           "--from", run[3]};
         ASSERT_EQ(RunRecording(Parsed(args), err, false, nullptr, hook), 0) << err.str();
     }
-    EXPECT_EQ(dir.Names(), (Args{"a", "b", "c", "some.png", "still.png"}));  // no temporaries left
+    EXPECT_EQ(dir.Names(), (Args{"a", "b", "c", "late", "some.png", "still.png"}));  // no temporaries left
     Args nine;  // frames at 21 .. 189 ms
     for (int n = 1; n <= 9; ++n) nine.push_back("frame-00000" + std::to_string(n) + ".png");
     ASSERT_EQ(dir.Names("a"), nine);
@@ -118,6 +122,8 @@ TEST(Recorder, OutputsAreDeterministicAndWhole) {
     EXPECT_NE(dir.Read("a/frame-000009.png"), dir.Read("c/frame-000009.png"));
     EXPECT_EQ(dir.Names("some.png"), (Args{nine[0], nine[1], nine[2]}));  // frames 1, 5 and 9, numbered on
     for (int k : {0, 1, 2}) EXPECT_EQ(dir.Read("some.png/" + nine[k]), dir.Read("a/" + nine[4 * k])) << k;
+    EXPECT_EQ(dir.Names("late"), (Args{nine[0], nine[1], nine[2]}));  // frames 5 (at 105 ms), 7 and 9
+    for (int k : {0, 1, 2}) EXPECT_EQ(dir.Read("late/" + nine[k]), dir.Read("a/" + nine[4 + 2 * k])) << k;
     png_image image{};  // the still: the last frame exactly
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir / "still.png").c_str()));

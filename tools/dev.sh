@@ -12,6 +12,9 @@ show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libx11-dev libxe
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
   imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri xscreensaver procps
   emscripten chromium nodejs)
+# The manual pages' source format; then the Debian package and its validators.
+show_packages+=(scdoc)
+test_packages+=(dpkg-dev file lintian desktop-file-utils appstream libxml2-utils man-db)
 
 install_missing() {
   local missing=()

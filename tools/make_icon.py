@@ -1,19 +1,25 @@
 #!/usr/bin/env python3
 """Draws the program icon, a firework burst on a night-blue disc, and writes
 it as a Windows .ico with 16, 32 and 48 pixel images (32-bit BGRA with an
-AND mask). The result is committed; run again only to change the artwork:
+AND mask), or as PNG files for the desktop's hicolor icon theme. The results
+are committed; run again only to change the artwork:
 
     python3 tools/make_icon.py platform/win32/starvane.ico
     python3 tools/make_icon.py --inc platform/sdl/show_icon.inc
+    python3 tools/make_icon.py packaging/icons
 
 The second form writes the 48 pixel image as 0xAARRGGBB words, top row
-first, for the desktop program's window icon.
+first, for the desktop program's window icon; the third, the PNG files.
 """
 import math
+import os
 import struct
 import sys
+import zlib
 
 SIZES = (16, 32, 48)
+# The hicolor theme's usual application icon sizes.
+PNG_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 RAYS = 12
 # Spark colours around the burst, 0xRRGGBB.
 PALETTE = (0xFF5A3C, 0xFFC83C, 0x62F8F8, 0x7CFF5A, 0xFF6EE6, 0x6E8CFF)
@@ -107,10 +113,37 @@ def write_inc(path, size=48):
             f.write(", ".join(words[i:i + 8]) + ",\n")
 
 
+def png_bytes(size):
+    """One RGBA PNG, 8 bits a channel, no interlace; fixed compression, so
+    the same artwork always gives the same bytes."""
+    raw = bytearray()
+    for row in draw(size):
+        raw.append(0)  # filter: none
+        for r, g, b, a in row:
+            raw += bytes((round(r * 255), round(g * 255), round(b * 255), round(a * 255)))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
+
+
+def write_pngs(folder):
+    """folder/hicolor/NxN/apps/starvane.png for every size."""
+    for size in PNG_SIZES:
+        apps = os.path.join(folder, "hicolor", f"{size}x{size}", "apps")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "starvane.png"), "wb") as f:
+            f.write(png_bytes(size))
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--inc":
         write_inc(sys.argv[2])
-    elif len(sys.argv) == 2:
+    elif len(sys.argv) == 2 and sys.argv[1].lower().endswith(".ico"):
         write_ico(sys.argv[1])
+    elif len(sys.argv) == 2:
+        write_pngs(sys.argv[1])
     else:
-        sys.exit("usage: make_icon.py OUTPUT.ico | --inc OUTPUT.inc")
+        sys.exit("usage: make_icon.py OUTPUT.ico | --inc OUTPUT.inc | ICON_FOLDER")

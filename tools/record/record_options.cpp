@@ -20,8 +20,10 @@ const char kRecordHelp[] =
     "                    NAME.mp4, NAME.webm, NAME.gif\n"
     "                                a video made by piping raw rgb24 frames into ffmpeg\n"
     "                  without --out the show runs without writing anything\n"
-    "  --every K       keep frames 1, 1+K, 1+2K, ... (default 1: every frame);\n"
-    "                  kept frames are numbered 1, 2, 3, ... in the folder\n"
+    "  --from S        keep only the frames from S seconds of virtual time on,\n"
+    "                  at least 0.022 s before the end (default 0)\n"
+    "  --every K       keep frames 1, 1+K, 1+2K, ... of those (default 1: every\n"
+    "                  frame); kept frames are numbered 1, 2, 3, ... in the folder\n"
     "  --keys LIST     key presses T:KEY,... at virtual time T ms, KEY a\n"
     "                  virtual-key code (72 is H, 78 N, 112 F1, 27 Esc)\n"
     "  --clicks LIST   mouse clicks T:left|right:X:Y,... at virtual time T ms,\n"
@@ -170,7 +172,7 @@ bool ParseRecordOptions(const std::vector<std::string>& args, RecordOptions& opt
             continue;
         }
         const bool known = name == "--seconds" || name == "--seed" || name == "--out" || name == "--every" ||
-                           name == "--keys" || name == "--clicks";
+                           name == "--keys" || name == "--clicks" || name == "--from";
         if (!known) {
             error = "unknown option '" + args[i] + "' (see --help)";
             return false;
@@ -189,6 +191,12 @@ bool ParseRecordOptions(const std::vector<std::string>& args, RecordOptions& opt
                 return false;
             }
             options.durationMs = uint32_t(n);
+        } else if (name == "--from") {
+            if (!ParseSeconds(value, n)) {
+                error = "--from: '" + value + "' is not a time in seconds with up to three decimals";
+                return false;
+            }
+            options.fromMs = uint32_t(n);
         } else if (name == "--seed") {
             if (!ParseUnsigned(value, UINT32_MAX, n)) {
                 error = "--seed: '" + value + "' is not a whole number from 0 to 4294967295";
@@ -214,6 +222,11 @@ bool ParseRecordOptions(const std::vector<std::string>& args, RecordOptions& opt
         } else if (!ParseClicks(value, options.inputs, error)) {
             return false;
         }
+    }
+    // Frames start 21 ms apart, so the last 22 ms of a run hold at least one.
+    if (options.fromMs > options.durationMs - kMinDurationMs) {
+        error = "--from must be at least 0.022 seconds before the end (--seconds)";
+        return false;
     }
     return true;
 }

@@ -27,7 +27,8 @@ struct RecordOptions {
     uint32_t seed = 0;
     std::string out;
     OutputKind kind = OutputKind::None;
-    uint32_t every = 1;  // keep frames 1, 1 + every, 1 + 2 every, ...
+    uint32_t fromMs = 0;  // frames that start before this virtual time are not kept
+    uint32_t every = 1;   // of those from fromMs on, keep the 1st, 1 + every-th, ...
     std::vector<TimedInput> inputs;  // in the order given
     bool help = false;
 };

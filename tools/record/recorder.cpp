@@ -69,10 +69,13 @@ int RunRecording(const RecordOptions& options, std::ostream& err, bool progress,
     ProgressBar bar;
     bar.enabled = progress;
     bool writeFailed = false;
+    uint32_t firstKept = 0;  // the first frame at or after --from
     platform.onPresent = [&](const HeadlessPlatform& p) {
         ++s.frames;
         if (hook) hook(p, s.frames);
-        if (options.kind != OutputKind::None && !writeFailed && (s.frames - 1) % options.every == 0) {
+        if (firstKept == 0 && p.clock >= options.fromMs) firstKept = s.frames;
+        if (options.kind != OutputKind::None && !writeFailed && firstKept != 0 &&
+            (s.frames - firstKept) % options.every == 0) {
             if (WriteFrame(output, p.primary.data(), error)) {
                 ++s.kept;
             } else {
