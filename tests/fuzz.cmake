@@ -4,16 +4,14 @@
 if(NOT STARVANE_SANITIZE)
   find_program(STARVANE_CLANG NAMES clang-14 clang)
   find_program(STARVANE_CLANGXX NAMES clang++-14 clang++)
-  if(STARVANE_CLANG AND STARVANE_CLANGXX AND NOT DEFINED STARVANE_CLANG_FUZZER)
+  if(STARVANE_CLANG AND STARVANE_CLANGXX AND NOT STARVANE_CLANG_FUZZER)
     set(probe ${CMAKE_CURRENT_BINARY_DIR}/fuzz-probe)
     file(WRITE ${probe}.cpp "#include <cstddef>\n#include <cstdint>\n"
          "extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n")
     execute_process(COMMAND ${STARVANE_CLANGXX} -fsanitize=fuzzer,address,undefined ${probe}.cpp -o ${probe}
                     RESULT_VARIABLE probe_status OUTPUT_QUIET ERROR_QUIET)
-    if(probe_status EQUAL 0)
+    if(probe_status EQUAL 0)  # kept once found; probed again until then
       set(STARVANE_CLANG_FUZZER ON CACHE INTERNAL "clang can build libFuzzer targets")
-    else()
-      set(STARVANE_CLANG_FUZZER OFF CACHE INTERNAL "clang can build libFuzzer targets")
     endif()
   endif()
   if(STARVANE_CLANG_FUZZER)
