@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -163,4 +165,53 @@ TEST(Recorder, FailedOrInterruptedOutputsLeaveNothing) {
     EXPECT_NE(err.str().find("Debian package: ffmpeg"), std::string::npos);
     EXPECT_EQ(dir.Names(), (Args{"kept", "plain"}));
     EXPECT_TRUE(dir.Names("kept").empty());
+}
+
+namespace {
+
+// A file size limit stands in for a full disk: writes past it fail (EFBIG)
+// once SIGXFSZ is ignored, as the recorder's main does.
+struct FileSizeLimit {
+    rlimit saved{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+};
+
+}  // namespace
+
+TEST(Recorder, FullDiskFailsBeforeEncodingAndNamesThePathAskedFor) {
+    ScratchDir dir;
+    const bool ffmpeg = !FindProgram("ffmpeg", getenv("PATH") ? getenv("PATH") : "").empty();
+    struct Case {
+        const char* out;
+        rlim_t limit;
+        std::string named;  // the path the error names
+        bool needsFfmpeg;
+    };
+    const Case cases[] = {
+        {"show.gif", 256 << 10, "show.gif", true},
+        {"show.mp4", 256 << 10, "show.mp4", true},
+        {"still.png", 2 << 10, "still.png", false},
+        {"frames", 2 << 10, "frames/frame-000001.png", false},
+    };
+    for (const Case& c : cases) {
+        if (c.needsFfmpeg && !ffmpeg) continue;
+        SCOPED_TRACE(c.out);
+        std::ostringstream err;
+        RecordStats stats;
+        {
+            FileSizeLimit limit(c.limit);
+            EXPECT_EQ(RunRecording(Parsed({"--seconds", "2", "--out", dir / c.out}), err, false, &stats), 2);
+        }
+        EXPECT_EQ(err.str(), "starvane-record: cannot write '" + (dir / c.named) + "': File too large\n");
+        // A video fails before the show runs; pictures at their first write.
+        EXPECT_LE(stats.frames, c.needsFfmpeg ? 0u : 100u);
+        EXPECT_TRUE(dir.Names().empty());
+    }
 }

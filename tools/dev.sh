@@ -2,7 +2,10 @@
 # Sets up a Debian machine for Starvane, builds it, and either starts the
 # show or runs every test.
 #   tools/dev.sh show    install what is missing, build, start the show
-#   tools/dev.sh test    install what is missing, build, run the whole suite
+#   tools/dev.sh test    install what is missing, build, run the whole suite,
+#                        then the sanitizer pass below
+#   tools/dev.sh sanitize   the unit and replay tests built with ASan and UBSan
+#                        (build-san), every finding fatal
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-show}
@@ -11,7 +14,7 @@ mode=${1:-show}
 show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libx11-dev libxext-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
   imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri xscreensaver procps
-  emscripten chromium nodejs)
+  emscripten chromium nodejs clang-14 libclang-rt-14-dev)
 # The manual pages' source format; then the Debian package and its validators.
 show_packages+=(scdoc)
 test_packages+=(dpkg-dev file lintian desktop-file-utils appstream libxml2-utils man-db)
@@ -46,9 +49,20 @@ case "$mode" in
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
     cmake --build build -j"$(nproc)"
     ctest --test-dir build --output-on-failure -j2 --timeout 600 --repeat until-pass:2
+    exec tools/dev.sh sanitize
+    ;;
+  sanitize)
+    install_missing "${show_packages[@]}" "${test_packages[@]}"
+    cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Release -DSTARVANE_SANITIZE=ON -DSTARVANE_WEB=OFF
+    cmake --build build-san -j"$(nproc)" --target starvane-tests starvane-sdl-tests starvane-replay starvane-record
+    # Some tests ask for impossible amounts of memory on purpose and expect
+    # a null pointer back, not the sanitizer's report. The end-to-end tests
+    # and the package check run in the normal pass only.
+    ASAN_OPTIONS=allocator_may_return_null=1 \
+      ctest --test-dir build-san --output-on-failure -j2 --timeout 600 -E 'e2e|^package$'
     ;;
   *)
-    echo "usage: tools/dev.sh show|test" >&2
+    echo "usage: tools/dev.sh show|test|sanitize" >&2
     exit 2
     ;;
 esac

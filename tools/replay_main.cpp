@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     if (argc == 2) {
         std::ifstream file(argv[1]);
         if (!file) {
-            std::cerr << "line 0: cannot open script '" << argv[1] << "'\n";
+            std::cerr << "line 0: cannot open script " << QuoteWord(argv[1], 4096) << "\n";
             return 2;
         }
         return RunReplay(file, std::cout, std::cerr);

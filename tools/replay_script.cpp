@@ -1,9 +1,11 @@
 #include "tools/replay_script.h"
 
-#include <cstdarg>
+#include <cerrno>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,10 +17,10 @@
 namespace {
 
 struct Replay {
-    HeadlessPlatform platform;
-    std::unique_ptr<Show> show;
+    HeadlessPlatform* platform = nullptr;
+    std::unique_ptr<Show> show;  // set once the show has started
+    int64_t framesLeft = -1;     // negative: no limit
     size_t stripShown = 0;  // texts already printed by `strip`
-    std::string line;       // output buffer
 };
 
 std::vector<std::string> SplitWords(const std::string& text) {
@@ -111,7 +113,7 @@ void PrintState(const Replay& replay, std::ostream& out) {
     Print(out, "frameRate %d\n", show.frameRate);
     Print(out, "random %u\n", show.world.random.state);
     std::string armed;
-    for (const auto& [id, timer] : replay.platform.timers) {
+    for (const auto& [id, timer] : replay.platform->timers) {
         armed += (armed.empty() ? "" : ",") + std::to_string(id) + ":" + std::to_string(timer.period);
     }
     out << "armed " << (armed.empty() ? "none" : armed) << "\n";
@@ -125,13 +127,13 @@ void PrintState(const Replay& replay, std::ostream& out) {
 void PrintImage(const Replay& replay, std::ostream& out) {
     const Canvas& canvas = replay.show->canvas;
     const uint64_t canvasHash = Fnv1a(canvas.pixels, size_t(canvas.width) * size_t(canvas.height));
-    const uint64_t outputHash = Fnv1a(replay.platform.back.data(), replay.platform.back.size());
+    const uint64_t outputHash = Fnv1a(replay.platform->back.data(), replay.platform->back.size());
     Print(out, "canvas %016" PRIx64 "\n", canvasHash);
     Print(out, "output %016" PRIx64 "\n", outputHash);
 }
 
 void PrintStrip(Replay& replay, std::ostream& out) {
-    const auto& texts = replay.platform.texts;
+    const auto& texts = replay.platform->texts;
     for (; replay.stripShown < texts.size(); ++replay.stripShown) {
         const HeadlessPlatform::DrawnText& t = texts[replay.stripShown];
         Print(out, "text %d %d %u \"", t.x, t.y, t.color);
@@ -143,9 +145,31 @@ intptr_t ClickParam(int64_t x, int64_t y) { return intptr_t(uint32_t(x) & 0xFFFF
 
 }  // namespace
 
-int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
-    auto replay = std::make_unique<Replay>();
-    // The replay platform starts at tick 0; time itself never moves.
+std::string QuoteWord(const std::string& word, size_t limit) {
+    std::string quoted = "'";
+    for (size_t i = 0; i < word.size() && i < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        if (c == '\'' || c == '\\') {
+            quoted += '\\';
+            quoted += char(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            quoted += char(c);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            quoted += escape;
+        }
+    }
+    quoted += "'";
+    if (word.size() > limit) quoted += "...";
+    return quoted;
+}
+
+namespace {
+
+// Runs the script's lines until its end, a quit, a bad line or an output
+// failure; returns the status. The caller shuts the show down.
+int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostream& err) {
     std::string text;
     int lineNumber = 0;
     auto fail = [&](const std::string& why) {
@@ -153,7 +177,28 @@ int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
         err << "line " << lineNumber << ": " << why << "\n";
         return 2;
     };
-    while (std::getline(script, text)) {
+    // Output is checked after every command: a lost line is a failed run.
+    auto outputFailed = [&]() {
+        const int reason = errno;
+        err << "starvane-replay: cannot write the output"
+            << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()) << "\n";
+        return 1;
+    };
+    // A frame limit that the next `count` frames would pass ends the run.
+    auto overLimit = [&](int64_t count) {
+        if (replay.framesLeft < 0) return false;
+        if (count > replay.framesLeft) return true;
+        replay.framesLeft -= count;
+        return false;
+    };
+    auto limitReached = [&]() {
+        out.flush();
+        err << "line " << lineNumber << ": the frame limit is reached\n";
+        return 3;
+    };
+    for (;;) {
+        errno = 0;
+        if (!std::getline(script, text)) break;
         ++lineNumber;
         const std::vector<std::string> words = SplitWords(text);
         if (words.empty()) continue;
@@ -162,25 +207,27 @@ int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
         int64_t a = 0, b = 0;
 
         auto want = [&](size_t lo, size_t hi) { return args >= lo && args <= hi; };
-        auto bad_count = [&]() { return fail("wrong number of words for '" + command + "'"); };
-        auto bad_number = [&](const std::string& word) { return fail("not a valid number: '" + word + "'"); };
+        auto bad_count = [&]() { return fail("wrong number of words for " + QuoteWord(command)); };
+        auto bad_number = [&](const std::string& word) { return fail("not a valid number: " + QuoteWord(word)); };
 
         if (command == "start") {
             if (!want(1, 1)) return bad_count();
             if (!ParseNumber(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
-            if (replay->show) return fail("'start' appears once");
-            replay->show = std::make_unique<Show>();
+            if (replay.show) return fail("'start' appears once");
+            auto show = std::make_unique<Show>();
             const char* reason = nullptr;
-            if (!StartShow(*replay->show, replay->platform, uint32_t(a), &reason)) {
+            // A start that fails has given back what it took.
+            if (!StartShow(*show, *replay.platform, uint32_t(a), &reason)) {
                 return fail(std::string("the show cannot start: ") + reason);
             }
+            replay.show = std::move(show);
             continue;
         }
 
         const bool known = command == "frame" || command == "frames" || command == "timer" || command == "key" ||
                            command == "lclick" || command == "rclick" || command == "pool" || command == "state" ||
                            command == "image" || command == "strip";
-        if (!known) return fail("unknown command '" + command + "'");
+        if (!known) return fail("unknown command " + QuoteWord(command));
 
         // Check the words before anything runs.
         if (command == "frame") {
@@ -202,12 +249,14 @@ int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
         } else if (!want(0, 0)) {
             return bad_count();
         }
-        if (!replay->show) return fail("the script must begin with 'start SEED'");
+        if (!replay.show) return fail("the script must begin with 'start SEED'");
 
-        Show& show = *replay->show;
+        Show& show = *replay.show;
         if (command == "frame") {
+            if (overLimit(1)) return limitReached();
             RunFrame(show, int32_t(a));
         } else if (command == "frames") {
+            if (overLimit(a)) return limitReached();
             for (int64_t i = 0; i < a; ++i) RunFrame(show, int32_t(b));
         } else if (command == "timer") {
             WindowProc(&show, MsgTimer, uintptr_t(a), 0);
@@ -220,18 +269,44 @@ int RunReplay(std::istream& script, std::ostream& out, std::ostream& err) {
         } else if (command == "pool") {
             PrintPool(show, out);
         } else if (command == "state") {
-            PrintState(*replay, out);
+            PrintState(replay, out);
         } else if (command == "image") {
-            PrintImage(*replay, out);
+            PrintImage(replay, out);
         } else if (command == "strip") {
-            PrintStrip(*replay, out);
+            PrintStrip(replay, out);
         }
-        if (replay->platform.quitPosted) {
-            out << "quit " << replay->platform.quitCode << "\n";
-            StopShow(show);
-            return 0;
+        if (replay.platform->quitPosted) {
+            out << "quit " << replay.platform->quitCode << "\n";
+            break;
         }
+        if (!out) return outputFailed();
     }
-    if (replay->show) StopShow(*replay->show);
+    // getline stops at the end and on a read error alike; only the latter
+    // leaves the stream bad.
+    if (script.bad()) {
+        const int reason = errno;
+        ++lineNumber;
+        return fail(std::string("cannot read the script") + (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
+    }
+    errno = 0;
+    if (!out.flush()) return outputFailed();
     return 0;
+}
+
+}  // namespace
+
+int RunReplay(std::istream& script, std::ostream& out, std::ostream& err, const ReplayOptions& options) {
+    // The replay platform starts at tick 0; time itself never moves. Its
+    // call log would grow with every frame, so a private one keeps none.
+    std::unique_ptr<HeadlessPlatform> own;
+    if (!options.platform) {
+        own = std::make_unique<HeadlessPlatform>();
+        own->logCalls = false;
+    }
+    Replay replay;
+    replay.platform = options.platform ? options.platform : own.get();
+    replay.framesLeft = options.frameLimit;
+    const int status = RunLines(replay, script, out, err);
+    if (replay.show) StopShow(*replay.show);
+    return status;
 }

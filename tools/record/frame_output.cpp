@@ -1,12 +1,15 @@
 #include "tools/record/frame_output.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,19 +58,74 @@ std::string MakeTempFileBeside(const std::string& path) {
     return MakeTempFile(path.substr(0, path.size() - ext.size()), ext);
 }
 
-bool WritePngFile(const std::string& path, const uint8_t* rgb, std::string& error) {
+// Writes a PNG to `path`; errors name `shownName`, the name the user asked for.
+bool WritePngFile(const std::string& path, const std::string& shownName, const uint8_t* rgb, std::string& error) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        error = "cannot write '" + path + "': " + Reason();
+        error = "cannot write '" + shownName + "': " + Reason();
         return false;
     }
+    errno = 0;
     const bool ok = WritePng(file, rgb, kScreenWidth, kScreenHeight);
+    const int reason = errno;
     const bool closed = std::fclose(file) == 0;
     if (!ok || !closed) {
-        error = "cannot write '" + path + "' (disk full?)";
+        const int why = !ok ? reason : errno;
+        error = "cannot write '" + shownName + "': " + (why != 0 ? std::strerror(why) : "write failed (disk full?)");
         return false;
     }
     return true;
+}
+
+// Makes sure `path` can grow to `bytes`, then empties it again: a full disk
+// or a file size limit is found before any encoding.
+bool HasRoomFor(const std::string& path, off_t bytes, int& reason) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno;
+        return false;
+    }
+    reason = posix_fallocate(fd, 0, bytes);
+    if (reason == EOPNOTSUPP || reason == EINVAL) reason = 0;  // cannot tell; ffmpeg will
+    const bool emptied = ftruncate(fd, 0) == 0;
+    if (reason == 0 && !emptied) reason = errno;
+    close(fd);
+    return reason == 0;
+}
+
+// Reads what ffmpeg has written to its standard error, keeping the first
+// 4 KB. With `untilEnd`, reads until ffmpeg closes it (as it exits).
+void ReadEncoderMessages(FrameOutput& output, bool untilEnd) {
+    if (output.encoderErrors < 0) return;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(output.encoderErrors, buffer, sizeof buffer);
+        if (n > 0) {
+            const size_t room = output.encoderMessage.size() < 4096 ? 4096 - output.encoderMessage.size() : 0;
+            output.encoderMessage.append(buffer, std::min(size_t(n), room));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN && untilEnd) {
+            pollfd wait = {output.encoderErrors, POLLIN, 0};
+            poll(&wait, 1, -1);
+            continue;
+        }
+        return;  // closed, or nothing more for now
+    }
+}
+
+// ffmpeg's first message as one line, with the temporary name it was given
+// replaced by the name asked for.
+std::string EncoderFailure(const FrameOutput& output) {
+    std::string line = output.encoderMessage.substr(0, output.encoderMessage.find('\n'));
+    for (size_t at = 0; !output.tempPath.empty() && (at = line.find(output.tempPath, at)) != std::string::npos;) {
+        line.replace(at, output.tempPath.size(), output.path);
+        at += output.path.size();
+    }
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.size() > 300) line = line.substr(0, 300) + "...";
+    return "cannot write '" + output.path + "': ffmpeg: " + line;
 }
 
 std::string FrameName(uint32_t number) {
@@ -89,10 +147,14 @@ bool SendAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// Closes the encoder's input and waits for it; its exit status, or -1.
+// Closes the encoder's input, collects its last messages and waits for it;
+// its exit status, or -1.
 int StopEncoder(FrameOutput& output) {
     if (output.encoderInput >= 0) close(output.encoderInput);
     output.encoderInput = -1;
+    ReadEncoderMessages(output, true);
+    if (output.encoderErrors >= 0) close(output.encoderErrors);
+    output.encoderErrors = -1;
     if (output.encoder < 0) return -1;
     int status = 0;
     while (waitpid(output.encoder, &status, 0) < 0 && errno == EINTR) {
@@ -112,11 +174,18 @@ std::vector<std::string> CodecArguments(const std::string& ext) {
 }
 
 bool StartEncoder(FrameOutput& output, const std::string& ffmpeg, uint32_t every, std::string& error) {
-    int ends[2];
+    int ends[2], errors[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         error = "cannot start ffmpeg: " + Reason();
         return false;
     }
+    if (pipe2(errors, O_CLOEXEC) != 0) {
+        error = "cannot start ffmpeg: " + Reason();
+        close(ends[0]);
+        close(ends[1]);
+        return false;
+    }
+    fcntl(errors[0], F_SETFL, O_NONBLOCK);
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-nostdin",
                                      "-y", "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", "1024x768",
                                      "-framerate", VideoFrameRate(every), "-i", "pipe:0"};
@@ -130,9 +199,12 @@ bool StartEncoder(FrameOutput& output, const std::string& ffmpeg, uint32_t every
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
     const int failed = posix_spawn(&output.encoder, ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(ends[1]);
+    close(errors[1]);
+    output.encoderErrors = errors[0];
     if (failed != 0) {
         close(ends[0]);
         output.encoder = -1;
@@ -221,6 +293,13 @@ bool OpenFrameOutput(FrameOutput& output, const RecordOptions& options, std::str
             error = "cannot write '" + output.path + "': " + Reason();
             return false;
         }
+        // ffmpeg would find a full disk only after encoding for a while (a
+        // GIF is written at the very end): check for room first.
+        if (int reason = 0; !HasRoomFor(output.tempPath, off_t(1) << 20, reason)) {
+            error = "cannot write '" + output.path + "': " + std::strerror(reason);
+            AbandonFrameOutput(output);
+            return false;
+        }
         if (!StartEncoder(output, ffmpeg, options.every, error)) {
             AbandonFrameOutput(output);
             return false;
@@ -241,12 +320,12 @@ bool WriteFrame(FrameOutput& output, const uint32_t* pixels, std::string& error)
     case OutputKind::FrameFolder: {
         PixelsToRgb(pixels, kFramePixels, output.rgb.data());
         const std::string name = FrameName(output.framesWritten + 1);
+        const std::string final = output.path + "/" + name;
         if (!output.intoExistingFolder) {
-            if (!WritePngFile(output.tempPath + "/" + name, output.rgb.data(), error)) return false;
+            if (!WritePngFile(output.tempPath + "/" + name, final, output.rgb.data(), error)) return false;
             break;
         }
-        const std::string final = output.path + "/" + name;
-        if (!WritePngFile(output.tempPath, output.rgb.data(), error)) return false;
+        if (!WritePngFile(output.tempPath, final, output.rgb.data(), error)) return false;
         if (std::rename(output.tempPath.c_str(), final.c_str()) != 0) {
             error = "cannot write '" + final + "': " + Reason();
             return false;
@@ -257,7 +336,15 @@ bool WriteFrame(FrameOutput& output, const uint32_t* pixels, std::string& error)
     case OutputKind::Video:
         PixelsToRgb(pixels, kFramePixels, output.rgb.data());
         if (!SendAll(output.encoderInput, output.rgb.data(), output.rgb.size())) {
-            error = "ffmpeg stopped taking frames for '" + output.path + "'";
+            StopEncoder(output);
+            error = output.encoderMessage.empty() ? "ffmpeg stopped taking frames for '" + output.path + "'"
+                                                  : EncoderFailure(output);
+            return false;
+        }
+        // Its first error (a full disk, say) ends the recording now.
+        ReadEncoderMessages(output, false);
+        if (!output.encoderMessage.empty()) {
+            error = EncoderFailure(output);
             return false;
         }
         break;
@@ -277,7 +364,7 @@ bool FinishFrameOutput(FrameOutput& output, std::string& error) {
             return false;
         }
         PixelsToRgb(output.lastFrame.data(), kFramePixels, output.rgb.data());
-        if (!WritePngFile(output.tempPath, output.rgb.data(), error)) {
+        if (!WritePngFile(output.tempPath, output.path, output.rgb.data(), error)) {
             AbandonFrameOutput(output);
             return false;
         }
@@ -292,8 +379,10 @@ bool FinishFrameOutput(FrameOutput& output, std::string& error) {
         }
         break;
     case OutputKind::Video:
-        if (const int status = StopEncoder(output); status != 0) {
-            error = "ffmpeg failed to write '" + output.path + "' (exit status " + std::to_string(status) + ")";
+        if (const int status = StopEncoder(output); status != 0 || !output.encoderMessage.empty()) {
+            error = !output.encoderMessage.empty() ? EncoderFailure(output)
+                                                   : "ffmpeg failed to write '" + output.path + "' (exit status " +
+                                                         std::to_string(status) + ")";
             AbandonFrameOutput(output);
             return false;
         }
@@ -309,6 +398,8 @@ bool FinishFrameOutput(FrameOutput& output, std::string& error) {
 }
 
 void AbandonFrameOutput(FrameOutput& output) {
+    // What it would still encode is thrown away.
+    if (output.encoder > 0) kill(output.encoder, SIGTERM);
     StopEncoder(output);
     for (const std::string& name : output.finished) unlink(name.c_str());
     output.finished.clear();

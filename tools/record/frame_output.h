@@ -20,9 +20,13 @@ struct FrameOutput {
     std::vector<std::string> finished;  // frames renamed into an existing folder
     std::vector<uint32_t> lastFrame;    // SinglePng: the newest frame
     std::vector<uint8_t> rgb;           // conversion buffer, 3 bytes a pixel
-    // Video: the encoder and our end of its standard input.
+    // Video: the encoder, our ends of its standard input and standard
+    // error, and the start of what it has said (at -loglevel error, only
+    // errors; the first one ends the recording).
     pid_t encoder = -1;
     int encoderInput = -1;
+    int encoderErrors = -1;
+    std::string encoderMessage;
 };
 
 // The frame rate of a video that keeps every `every`-th frame of frames
@@ -34,8 +38,9 @@ std::string VideoFrameRate(uint32_t every);
 std::string FindProgram(const std::string& name, const std::string& searchPath);
 
 // Creates the temporary file or folder (so an unwritable place fails before
-// anything runs) and, for a video, starts ffmpeg. False with a one-line
-// `error` otherwise; nothing is left behind then.
+// anything runs) and, for a video, checks that its place has room for the
+// first megabyte and starts ffmpeg. False with a one-line `error` otherwise;
+// nothing is left behind then. Every error names the path asked for.
 bool OpenFrameOutput(FrameOutput& output, const RecordOptions& options, std::string& error);
 
 // Adds one 1024 x 768 frame of 0x00RRGGBB pixels.

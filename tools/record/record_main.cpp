@@ -19,6 +19,9 @@ void OnInterrupt(int) { interrupted = 1; }
 int main(int argc, char** argv) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    // A file size limit then fails a write (EFBIG), reported like a full
+    // disk, instead of killing the recorder or ffmpeg (which inherits this).
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     return RecordMain(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0, &interrupted);
 }
