@@ -1,4 +1,4 @@
-# Unit tests of the SDL backend's queue and key mapping, in their own binary
+# Unit tests of the SDL backend (keys, command line, scaling), in their own binary
 # since they link SDL.
 if(TARGET starvane_sdl)
   file(GLOB STARVANE_SDL_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/sdl/*.cpp)

@@ -12,7 +12,7 @@
 #include "platform/sdl/command_line.h"
 #include "platform/sdl/picture_fit.h"
 #include "platform/sdl/picture_scaler.h"
-#include "platform/sdl/show_queue.h"
+#include "platform/show_queue.h"
 
 struct ForeignWindow;
 

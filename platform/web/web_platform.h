@@ -7,7 +7,7 @@
 #include <vector>
 #include "platform/memory_surfaces.h"
 #include "platform/platform.h"
-#include "platform/sdl/show_queue.h"
+#include "platform/show_queue.h"
 
 // What the page reports of the frames, for whoever watches it.
 struct PageFrameStats {

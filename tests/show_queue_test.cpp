@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/sdl/show_queue.h"
+#include "platform/show_queue.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/sdl/show_queue.h"
+#include "platform/show_queue.h"
 
 #include <algorithm>
 
