@@ -63,6 +63,20 @@ struct TextRun {
 // The window procedure: context is what CreateShowWindow was given.
 using WindowProcedure = intptr_t (*)(void* context, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// A point as a mouse or size message carries it: x in the low 16 bits, y in
+// the next 16.
+inline intptr_t PackPoint(int32_t x, int32_t y) {
+    return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF));
+}
+
+// What a window system sends synchronously while it creates the show's
+// window, for backends that have to send it themselves.
+inline void SendCreationMessages(WindowProcedure proc, void* context) {
+    proc(context, MsgCreate, 0, 0);
+    proc(context, MsgSize, 0, PackPoint(kScreenWidth, kScreenHeight));
+    proc(context, MsgMove, 0, 0);
+}
+
 class Platform {
 public:
     virtual ~Platform() = default;

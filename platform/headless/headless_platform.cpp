@@ -29,10 +29,7 @@ bool HeadlessPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     if (failWindow) return false;
     proc_ = proc;
     context_ = context;
-    // Creation sends these synchronously, as a window system does.
-    proc_(context_, MsgCreate, 0, 0);
-    proc_(context_, MsgSize, 0, intptr_t(kScreenHeight) << 16 | kScreenWidth);
-    proc_(context_, MsgMove, 0, 0);
+    SendCreationMessages(proc_, context_);
     return true;
 }
 

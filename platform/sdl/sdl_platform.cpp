@@ -28,8 +28,6 @@ constexpr uint32_t kIconPixels[] = {
 #include "platform/sdl/show_icon.inc"
 };
 
-intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
-
 // Starts SDL's video on a driver that puts a picture in front of someone.
 // Left to itself SDL falls back to drivers that show nothing (offscreen,
 // dummy, and evdev, a dummy with input), and a Wayland probe without a
@@ -110,10 +108,7 @@ bool SdlPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     }
     proc_ = proc;
     context_ = context;
-    // Creation sends these synchronously, as a window system does.
-    proc_(context_, MsgCreate, 0, 0);
-    proc_(context_, MsgSize, 0, PackPoint(kScreenWidth, kScreenHeight));
-    proc_(context_, MsgMove, 0, 0);
+    SendCreationMessages(proc_, context_);
     return true;
 }
 

@@ -9,8 +9,6 @@
 
 namespace {
 
-intptr_t PackPoint(int32_t x, int32_t y) { return intptr_t((uint32_t(y) & 0xFFFF) << 16 | (uint32_t(x) & 0xFFFF)); }
-
 // The canvas's 2D context, kept on the module; false when the page has no
 // such canvas or it gives no 2D context.
 EM_JS(int, AttachCanvas, (const char* selector, int width, int height), {
@@ -76,10 +74,7 @@ bool WebPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
     inputAttached_ = true;
     proc_ = proc;
     context_ = context;
-    // Creation sends these synchronously, as a window system does.
-    proc_(context_, MsgCreate, 0, 0);
-    proc_(context_, MsgSize, 0, PackPoint(kScreenWidth, kScreenHeight));
-    proc_(context_, MsgMove, 0, 0);
+    SendCreationMessages(proc_, context_);
     return true;
 }
 
