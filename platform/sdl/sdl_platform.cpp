@@ -8,7 +8,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/bitmap_font.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/stop_signals.h"
 #ifdef STARVANE_HAVE_X11
@@ -18,8 +17,6 @@
 
 namespace {
 
-constexpr int32_t kPitchBytes = kScreenWidth * 4;
-constexpr size_t kImageWords = size_t(kScreenWidth) * kScreenHeight;
 // How often the size of a window the show does not own is asked for.
 constexpr uint32_t kSizePollMs = 250;
 
@@ -185,8 +182,7 @@ intptr_t SdlPlatform::DefaultWindowProc(uint32_t, uintptr_t, intptr_t) { return 
 
 const char* SdlPlatform::OpenDisplay() {
     if (!window_ && !foreign_) return "no window for the display";
-    visible_.assign(kImageWords, 0u);
-    back_.assign(kImageWords, 0u);
+    OpenMemorySurfaces(surfaces_);
     changed_.assign(kScreenHeight, ColumnSpan());
     targetValid_ = false;
     if (!AcquireTarget()) {
@@ -229,46 +225,28 @@ bool SdlPlatform::AcquireTarget() {
     return true;
 }
 
-void SdlPlatform::ClearSurfaces() {
-    std::fill(back_.begin(), back_.end(), 0u);
-    std::fill(visible_.begin(), visible_.end(), 0u);
-    ShowRows(0, kScreenHeight);
-}
+void SdlPlatform::ClearSurfaces() { ShowRows(ClearMemorySurfaces(surfaces_)); }
 
 void SdlPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
-    if (visible_.empty() || count <= 0) return;
-    int32_t top = kScreenHeight, bottom = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        const TextRun& run = runs[i];
-        DrawTextRun(visible_.data(), kPitchBytes, kScreenWidth, kScreenHeight, run.x, run.y, run.text, run.length,
-                    textColor);
-        // The rows the run touched, for the upload.
-        const int64_t runTop = std::clamp<int64_t>(run.y, 0, kScreenHeight);
-        const int64_t runBottom = std::clamp<int64_t>(int64_t(run.y) + kGlyphHeight, 0, kScreenHeight);
-        top = std::min(top, int32_t(runTop));
-        bottom = std::max(bottom, int32_t(runBottom));
-    }
-    if (top < bottom) ShowRows(top, bottom);
+    ShowRows(DrawMemoryTexts(surfaces_, textColor, runs, count));
 }
 
-uint32_t* SdlPlatform::LockBackBuffer(int32_t& pitch) {
-    if (back_.empty()) return nullptr;
-    pitch = kPitchBytes;
-    return back_.data();
-}
+uint32_t* SdlPlatform::LockBackBuffer(int32_t& pitch) { return LockMemoryBackBuffer(surfaces_, pitch); }
 
 void SdlPlatform::UnlockBackBuffer() {}
 
 void SdlPlatform::Present() {
-    if (visible_.empty()) return;
+    std::vector<uint32_t>& visible = surfaces_.visible;
+    const std::vector<uint32_t>& back = surfaces_.back;
+    if (visible.empty()) return;
     // Only the columns that differ are copied, scaled and sent: most of a
     // row of the night sky stays black from one frame to the next.
     const ScreenRect r = presentRect;
     for (int32_t row = r.top; row < r.bottom; ++row) {
         const size_t at = size_t(row) * kScreenWidth;
-        const ColumnSpan d = DifferingColumns(&visible_[at], &back_[at], r.left, r.right);
+        const ColumnSpan d = DifferingColumns(&visible[at], &back[at], r.left, r.right);
         if (d.left >= d.right) continue;
-        std::memcpy(&visible_[at + size_t(d.left)], &back_[at + size_t(d.left)], size_t(d.right - d.left) * 4);
+        std::memcpy(&visible[at + size_t(d.left)], &back[at + size_t(d.left)], size_t(d.right - d.left) * 4);
         AddColumns(changed_[size_t(row)], d.left, d.right);
     }
     ShowChangedRows();
@@ -281,17 +259,14 @@ void SdlPlatform::RestoreDisplay() {
 }
 
 void SdlPlatform::ReleaseDisplay() {
-    back_.clear();
-    back_.shrink_to_fit();
-    visible_.clear();
-    visible_.shrink_to_fit();
+    ReleaseMemorySurfaces(surfaces_);
     target_ = Target();
     targetValid_ = false;
 }
 
-void SdlPlatform::ShowRows(int32_t top, int32_t bottom) {
-    if (visible_.empty()) return;
-    for (int32_t row = top; row < bottom; ++row) AddColumns(changed_[size_t(row)], 0, kScreenWidth);
+void SdlPlatform::ShowRows(RowSpan rows) {
+    if (surfaces_.visible.empty() || rows.top >= rows.bottom) return;
+    for (int32_t row = rows.top; row < rows.bottom; ++row) AddColumns(changed_[size_t(row)], 0, kScreenWidth);
     ShowChangedRows();
 }
 
@@ -300,20 +275,22 @@ void SdlPlatform::ShowChangedRows() {
         RedrawAll();
         return;
     }
-    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
-    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
-    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
+    ScaleChangedRows();
     for (PixelRect& r : rects_) r = {fit_.x + r.left, fit_.y + r.top, fit_.x + r.right, fit_.y + r.bottom};
     PushRects();
 }
 
 void SdlPlatform::RedrawAll() {
-    if (visible_.empty() || !AcquireTarget()) return;
+    if (surfaces_.visible.empty() || !AcquireTarget()) return;
     std::fill(changed_.begin(), changed_.end(), ColumnSpan{0, kScreenWidth});
-    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
-    ScaleRows(scaler_, visible_.data(), changed_.data(), corner, target_.pitch, rects_);
-    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
+    ScaleChangedRows();
     RepushAll();
+}
+
+void SdlPlatform::ScaleChangedRows() {
+    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
+    ScaleRows(scaler_, surfaces_.visible.data(), changed_.data(), corner, target_.pitch, rects_);
+    std::fill(changed_.begin(), changed_.end(), ColumnSpan());
 }
 
 void SdlPlatform::RepushAll() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "platform/memory_surfaces.h"
 #include "platform/platform.h"
 #include "platform/sdl/command_line.h"
 #include "platform/sdl/picture_fit.h"
@@ -75,10 +76,13 @@ private:
     // Takes the window's pixels again, after a resize or at the start;
     // false when there are none to draw into.
     bool AcquireTarget();
-    // Scales rows [top, bottom) of the visible image into the window, with
-    // any others marked changed.
-    void ShowRows(int32_t top, int32_t bottom);
+    // Scales `rows` of the visible image into the window, with any others
+    // marked changed.
+    void ShowRows(RowSpan rows);
     void ShowChangedRows();
+    // Scales what changed_ marks into the target (rects_ says where) and
+    // clears the marks.
+    void ScaleChangedRows();
     // Takes the target again, black around the picture, then all of it.
     void RedrawAll();
     // The whole target to the screen again.
@@ -101,8 +105,7 @@ private:
     PictureScaler scaler_;
     std::vector<PixelRect> rects_;  // window pixels written, to be sent
     std::vector<SDL_Rect> sdlRects_;
-    std::vector<uint32_t> visible_;  // 1024 x 768, row 0 first
-    std::vector<uint32_t> back_;
+    MemorySurfaces surfaces_;
     std::vector<ColumnSpan> changed_;  // per visible row, what is not yet scaled
     std::string failure_;  // what OpenDisplay returns on failure
     WindowProcedure proc_ = nullptr;
