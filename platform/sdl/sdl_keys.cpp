@@ -1,5 +1,6 @@
 #include "platform/sdl/sdl_keys.h"
 
+#include "platform/keypad_stand_ins.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,27 +34,12 @@ constexpr FixedKey kFixedKeys[] = {
     {SDLK_SPACE, 32},            {SDLK_TAB, 9},              {SDLK_BACKSPACE, 8},
 };
 
-// Main-keyboard stand-ins for the keypad keys, for keyboards without a
-// keypad, on keys the show has no other use for: the symbol printed on the
-// key, and D for the keypad's 5 (Clear, damping down).
-constexpr FixedKey kKeypadAliases[] = {
-    {SDLK_PLUS, VkAdd},          {SDLK_EQUALS, VkAdd},      {SDLK_MINUS, VkSubtract},
-    {SDLK_ASTERISK, VkMultiply}, {SDLK_RIGHTBRACKET, VkMultiply}, {SDLK_SLASH, VkDivide},
-};
-
 uint32_t BaseVirtualKey(const SDL_Keysym& key);
 
 }  // namespace
 
-uint32_t VirtualKeyFromSdl(const SDL_Keysym& key) {
-    const uint32_t code = BaseVirtualKey(key);
-    if (code == 'D') return VkClear;
-    if (code != 0) return code;  // the digit row keeps its digits whatever it prints
-    for (const FixedKey& k : kKeypadAliases) {
-        if (key.sym == k.sym) return k.code;
-    }
-    return 0;
-}
+// A printable key's keycode is the character it gives.
+uint32_t VirtualKeyFromSdl(const SDL_Keysym& key) { return WithKeypadStandIns(BaseVirtualKey(key), uint32_t(key.sym)); }
 
 namespace {
 

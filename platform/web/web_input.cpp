@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/keypad_stand_ins.h"
 #include "platform/platform.h"
 
 namespace {
@@ -24,13 +25,6 @@ constexpr NamedKey kNamedKeys[] = {
 constexpr NamedKey kKeypadOperators[] = {
     {"NumpadMultiply", VkMultiply}, {"NumpadDivide", VkDivide},  {"NumpadAdd", VkAdd},
     {"NumpadSubtract", VkSubtract}, {"NumpadDecimal", 110},
-};
-
-// Main-keyboard stand-ins for the keypad keys, for keyboards without a
-// keypad, on keys the show has no other use for: the symbol the key gives,
-// and D for the keypad's 5 (Clear).
-constexpr NamedKey kKeypadAliases[] = {
-    {"+", VkAdd}, {"=", VkAdd}, {"-", VkSubtract}, {"*", VkMultiply}, {"]", VkMultiply}, {"/", VkDivide},
 };
 
 constexpr std::string_view kFunctionKeys[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"};
@@ -65,13 +59,8 @@ uint32_t BaseVirtualKey(std::string_view key, std::string_view code) {
 
 uint32_t VirtualKeyFromDom(const char* keyValue, const char* codeValue) {
     const std::string_view key = keyValue ? keyValue : "";
-    const uint32_t base = BaseVirtualKey(key, codeValue ? codeValue : "");
-    if (base == 'D') return VkClear;
-    if (base != 0) return base;  // the digit row keeps its digits whatever it prints
-    for (const NamedKey& k : kKeypadAliases) {
-        if (key == k.key) return k.code;
-    }
-    return 0;
+    const uint32_t symbol = key.size() == 1 ? uint8_t(key[0]) : 0;
+    return WithKeypadStandIns(BaseVirtualKey(key, codeValue ? codeValue : ""), symbol);
 }
 
 ScreenPoint ScreenPointFromPage(double x, double y, double width, double height) {
