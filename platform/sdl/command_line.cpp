@@ -1,5 +1,7 @@
 #include "platform/sdl/command_line.h"
 
+#include "platform/parse_unsigned.h"
+
 const char kLaunchHelp[] =
     "usage: starvane [options]\n"
     "\n"
@@ -40,19 +42,6 @@ const char kLaunchHelp[] =
 
 namespace {
 
-// Decimal digits only, at most `hi`.
-bool ParseDecimal(const std::string& text, uint64_t hi, uint64_t& value) {
-    if (text.empty() || text.size() > 20) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + uint64_t(c - '0');
-        if (v > hi) return false;
-    }
-    value = v;
-    return true;
-}
-
 bool ParseHex(const std::string& text, uint64_t hi, uint64_t& value) {
     if (text.empty() || text.size() > 16) return false;
     uint64_t v = 0;
@@ -90,7 +79,7 @@ const char* TargetOption(ShowTarget target) {
 bool ParseWindowId(const std::string& text, uint32_t& id) {
     uint64_t v = 0;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (!(hex ? ParseHex(text.substr(2), UINT32_MAX, v) : ParseDecimal(text, UINT32_MAX, v)) || v == 0)
+    if (!(hex ? ParseHex(text.substr(2), UINT32_MAX, v) : ParseUnsigned(text, UINT32_MAX, v)) || v == 0)
         return false;
     id = uint32_t(v);
     return true;
@@ -100,7 +89,7 @@ bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
     const size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
     uint64_t w = 0, h = 0;
-    if (!ParseDecimal(text.substr(0, x), kMaxWindowSide, w) || !ParseDecimal(text.substr(x + 1), kMaxWindowSide, h))
+    if (!ParseUnsigned(text.substr(0, x), kMaxWindowSide, w) || !ParseUnsigned(text.substr(x + 1), kMaxWindowSide, h))
         return false;
     if (w < uint64_t(kMinWindowSide) || h < uint64_t(kMinWindowSide)) return false;
     width = int32_t(w);
@@ -177,7 +166,7 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
         } else if (dashes == 2 && name == "display") {
             if (!takeValue()) return false;
             uint64_t n = 0;
-            if (!ParseDecimal(value, kMaxDisplay, n)) {
+            if (!ParseUnsigned(value, kMaxDisplay, n)) {
                 error = "--display: '" + value + "' is not a monitor number from 0 to 63";
                 return false;
             }

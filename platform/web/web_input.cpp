@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/keypad_stand_ins.h"
+#include "platform/parse_unsigned.h"
 #include "platform/platform.h"
 
 namespace {
@@ -82,11 +83,7 @@ PageSeed SeedFromQuery(const char* queryText) {
         const std::string_view value = field.size() > 5 ? field.substr(5) : std::string_view();
         if (value.empty() || value.size() > 10) return {std::nullopt, true};
         uint64_t n = 0;
-        for (char c : value) {
-            if (!IsDigit(c)) return {std::nullopt, true};
-            n = n * 10 + uint64_t(c - '0');
-        }
-        if (n > UINT32_MAX) return {std::nullopt, true};
+        if (!ParseUnsigned(value, UINT32_MAX, n)) return {std::nullopt, true};
         return {uint32_t(n), false};
     }
     return {std::nullopt, false};

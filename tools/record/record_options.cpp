@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include "platform/parse_unsigned.h"
+
 const char kRecordHelp[] =
     "usage: starvane-record [options]\n"
     "\n"
@@ -52,19 +54,6 @@ const char kRecordHelp[] =
     "a failed or interrupted run removes it and leaves nothing.\n";
 
 namespace {
-
-// A decimal integer within [0, hi].
-bool ParseUnsigned(const std::string& word, uint64_t hi, uint64_t& value) {
-    if (word.empty() || word.size() > 20) return false;
-    uint64_t v = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + uint64_t(c - '0');
-        if (v > hi) return false;
-    }
-    value = v;
-    return true;
-}
 
 // Seconds with up to three decimals, as whole milliseconds.
 bool ParseSeconds(const std::string& word, uint64_t& ms) {
