@@ -141,8 +141,6 @@ void PrintStrip(Replay& replay, std::ostream& out) {
     }
 }
 
-intptr_t ClickParam(int64_t x, int64_t y) { return intptr_t(uint32_t(x) & 0xFFFF) | intptr_t(uint32_t(y) & 0xFFFF) << 16; }
-
 }  // namespace
 
 std::string QuoteWord(const std::string& word, size_t limit) {
@@ -263,9 +261,9 @@ int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostre
         } else if (command == "key") {
             WindowProc(&show, MsgKeyDown, uintptr_t(a), 0);
         } else if (command == "lclick") {
-            WindowProc(&show, MsgLButtonDown, 0, ClickParam(a, b));
+            WindowProc(&show, MsgLButtonDown, 0, PackPoint(int32_t(a), int32_t(b)));
         } else if (command == "rclick") {
-            WindowProc(&show, MsgRButtonDown, 0, ClickParam(a, b));
+            WindowProc(&show, MsgRButtonDown, 0, PackPoint(int32_t(a), int32_t(b)));
         } else if (command == "pool") {
             PrintPool(show, out);
         } else if (command == "state") {
