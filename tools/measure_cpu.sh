@@ -18,8 +18,10 @@ probe=(python3 "$root/tools/screen_probe.py")
 work=$(mktemp -d)
 cc -O2 -o "$work/x11_helper" "$root/tests/x11/x11_helper.c" -lX11
 
-xvfb=""
-show=""
+# start_x and stop_x, shared with the end-to-end tests (their Xvfb log goes
+# to $out). They are called in || lists, where set -e leaves them be.
+out=$work
+. "$root/tests/x_server.sh"
 cleanup() {
     [ -n "$show" ] && kill "$show" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
@@ -28,33 +30,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_x() {
-    display=""
-    for n in $(seq 120 160); do
-        { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-        Xvfb ":$n" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb=$!
-        for _ in $(seq 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            sleep 0.1
-        done
-        if kill -0 "$xvfb" 2>/dev/null; then
-            display=":$n"
-            break
-        fi
-        xvfb=""
-    done
-    [ -n "$display" ] || { echo "no X display could be started" >&2; exit 1; }
-    export DISPLAY=$display
-}
-
 # User plus system time of a process, in clock ticks.
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 now() { date +%s.%N; }
 
 for size in "${sizes[@]}"; do
-    start_x "$size"
+    start_x "${size}x24" 120 160 || { echo "no X display could be started" >&2; exit 1; }
     "$work/x11_helper" lit 10000 >"$work/lit.txt" &
     watcher=$!
     sleep 0.5  # the watcher has its reference picture
@@ -85,9 +67,7 @@ for size in "${sizes[@]}"; do
     xdotool key Escape
     wait "$show" || true
     show=""
-    kill "$xvfb"
-    wait "$xvfb" 2>/dev/null || true
-    xvfb=""
+    stop_x || true  # the server's status after the kill is not a failure here
 
     echo "== $size"
     awk -v ts="$t_start" -v tl="${t_lit:-}" -v t0="$t0" -v t1="$t1" -v hz="$hz" -v s0="$show0" -v s1="$show1" \
