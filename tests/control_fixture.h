@@ -34,7 +34,7 @@ struct ControlFixture {
     }
     std::set<uint32_t> Armed() const {
         std::set<uint32_t> ids;
-        for (const auto& [id, timer] : platform.timers) ids.insert(id);
+        for (const auto& [id, timer] : platform.queue.timers) ids.insert(id);
         return ids;
     }
 };

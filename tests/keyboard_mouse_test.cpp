@@ -74,14 +74,14 @@ TEST(KeyboardMouse, TimerKeys) {
     EXPECT_EQ(f.LiveCount(), 10);
     HandleKey(f.show, '8');  // a grand burst, and 38 re-armed at 17 s
     EXPECT_GT(f.LiveCount(), 10);
-    EXPECT_EQ(f.platform.timers.at(GrandTimer).period, 17000u);
+    EXPECT_EQ(f.platform.queue.timers.at(GrandTimer).period, 17000u);
     const uint32_t keyed[][3] = {{'L', 2, 28000}, {'7', 37, 400}, {112, 111, 100}, {113, 1, 400}, {114, 222, 390},
                                  {115, 3, 70},    {116, 4, 70},   {117, 6, 180},   {118, 7, 180}, {119, 8, 380},
                                  {120, 9, 200},   {122, 10, 100}, {123, 12, 100},  {'5', 35, 2000}, {'6', 36, 700},
                                  {'1', 11, 2500}, {'3', 33, 2000}, {'H', 77, 1000}};
     for (const auto& [key, id, period] : keyed) {
         HandleKey(f.show, key);
-        EXPECT_EQ(std::tuple(f.platform.timers.at(id).period, f.show.timerStopped[id]), std::tuple(period, 0)) << key;
+        EXPECT_EQ(std::tuple(f.platform.queue.timers.at(id).period, f.show.timerStopped[id]), std::tuple(period, 0)) << key;
     }
     HandleKey(f.show, 'R');  // every style timer stopped, a fresh pool of 1810
     EXPECT_EQ(f.Armed(), (std::set<uint32_t>{2, 37, 38, 77}));

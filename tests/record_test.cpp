@@ -87,7 +87,7 @@ TEST(Recorder, FramesFollowThePacingAndShowTheStrip) {
     std::ostringstream err;
     const FrameHook hook = [&](const HeadlessPlatform& p, uint32_t n) {
         ASSERT_EQ(p.clock, 21 * n);
-        if (n == 1) first = p.primary;
+        if (n == 1) first = p.surfaces.visible;
     };
     ASSERT_EQ(RunRecording(options, err, false, &stats, hook), 0);
     EXPECT_EQ(std::tuple(stats.frames, stats.kept), std::tuple(142u, 0u));  // the next would start at 3003
@@ -107,7 +107,7 @@ TEST(Recorder, OutputsAreDeterministicAndWhole) {
     fs::create_directory(dir / "some.png");
     std::ostringstream err;
     std::vector<uint32_t> last;
-    const FrameHook hook = [&](const HeadlessPlatform& p, uint32_t) { last = p.primary; };
+    const FrameHook hook = [&](const HeadlessPlatform& p, uint32_t) { last = p.surfaces.visible; };
     const Args runs[] = {
         {"a", "42", "1", "0"},        {"b/", "42", "1", "0"},       {"c", "43", "1", "0"},
         {"some.png", "42", "4", "0"}, {"still.png", "42", "1", "0"}, {"late", "42", "2", "0.105"}};

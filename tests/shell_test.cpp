@@ -103,10 +103,10 @@ TEST(MessageLoop, PumpedOnAnimationFramesRunsAFrameOnlyWhenDueAndStopsAtQuit) {
     std::vector<uint32_t> waits;
     for (uint32_t i = 1; i <= 6; ++i) {
         paced.platform.clock = 1000 + 16 * i;
-        if (i == 3) paced.platform.timers[88] = {10, 1040};  // due at this pump, before its frame
+        if (i == 3) paced.platform.queue.timers[88] = {10, 1040};  // due at this pump, before its frame
         waits.push_back(PumpMessageLoop(show, loop, record));
         if (i == 3) {
-            EXPECT_EQ(paced.platform.timers[88].nextDue, 1050u);
+            EXPECT_EQ(paced.platform.queue.timers[88].nextDue, 1050u);
         }
     }
     EXPECT_EQ(waits, (std::vector<uint32_t>{5, 0, 5, 0, 5, 0}));
@@ -117,7 +117,7 @@ TEST(MessageLoop, PumpedOnAnimationFramesRunsAFrameOnlyWhenDueAndStopsAtQuit) {
         EXPECT_EQ(paced.seen[i].rate, expected[i].rate);
     }
     // The quit message ends it, even with a frame due.
-    paced.platform.timers.clear();
+    paced.platform.queue.timers.clear();
     paced.platform.clock += 100;
     paced.platform.PostQuit(5);
     EXPECT_EQ(PumpMessageLoop(show, loop, record), 0u);
@@ -128,7 +128,6 @@ TEST(MessageLoop, PumpedOnAnimationFramesRunsAFrameOnlyWhenDueAndStopsAtQuit) {
 
 TEST(StartUp, RunsInOrderAndShutsDownRestoringTheDisplayFirst) {
     HeadlessPlatform platform;
-    platform.virtualClock = true;
     platform.seconds = 1234;
     platform.PostAt(500, {MsgKeyDown, VkEscape, 0});
     EXPECT_EQ(RunShow(platform), 0);
@@ -177,7 +176,7 @@ TEST(StartUp, FailuresEndWithStatusOneAndGiveTheDisplayBack) {
                                                "RestoreDisplay",    "ReleaseBackBuffer",     "ReleasePrimarySurface",
                                                "ReleaseDisplayObject"};
     EXPECT_EQ(noDisplay.calls, expected);
-    EXPECT_TRUE(noDisplay.timers.empty());
+    EXPECT_TRUE(noDisplay.queue.timers.empty());
 }
 
 TEST(WindowProcedure, HandledMessagesReturnOneAndDestroyPostsQuit) {
@@ -190,11 +189,11 @@ TEST(WindowProcedure, HandledMessagesReturnOneAndDestroyPostsQuit) {
     EXPECT_EQ(WindowProc(show.get(), MsgKeyDown, 37, 0), 1);   // left arrow: no action
     EXPECT_EQ(WindowProc(show.get(), MsgKeyDown, 0x79, 0), 1); // F10: no action
     EXPECT_EQ(show->world.random.state, before);
-    EXPECT_FALSE(platform.quitPosted);
+    EXPECT_FALSE(platform.queue.quitPosted);
     EXPECT_EQ(WindowProc(show.get(), 0x000F, 0, 0), 0);  // anything else: default procedure
     EXPECT_EQ(WindowProc(show.get(), MsgDestroy, 0, 0), 1);
-    EXPECT_TRUE(platform.quitPosted);
-    EXPECT_EQ(platform.quitCode, 0);
+    EXPECT_TRUE(platform.queue.quitPosted);
+    EXPECT_EQ(platform.queue.quitCode, 0);
     StopShow(*show);
 }
 
@@ -203,13 +202,13 @@ TEST(FrameStep, TouchesOnlyThePictureRowsAndSurvivesALostBackBuffer) {
     auto show = std::make_unique<Show>();
     const char* reason = nullptr;
     ASSERT_TRUE(StartShow(*show, platform, 77, &reason));
-    std::fill(platform.primary.begin(), platform.primary.end(), 0x12345678u);
+    std::fill(platform.surfaces.visible.begin(), platform.surfaces.visible.end(), 0x12345678u);
     for (int i = 0; i < 5; ++i) RunFrame(*show, 47);
     EXPECT_EQ(show->frameRate, 47);
     bool lit = false;
     for (int32_t row = 0; row < kScreenHeight; ++row) {
         for (int32_t col = 0; col < kScreenWidth; ++col) {
-            const uint32_t p = platform.primary[size_t(row) * kScreenWidth + size_t(col)];
+            const uint32_t p = platform.surfaces.visible[size_t(row) * kScreenWidth + size_t(col)];
             if (row < 25 || row > 742) {
                 ASSERT_EQ(p, 0x12345678u) << row;
             } else if (row > 740) {

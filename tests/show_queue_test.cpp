@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "platform/headless/headless_platform.h"
 #include "platform/show_queue.h"
 
 namespace {
@@ -55,4 +58,26 @@ TEST(ShowQueue, TimersKeepTheirGridThroughDelaysKillsRearmsAndTheWrap) {
     EXPECT_FALSE(ShowMessageWaiting(queue, 139));
     EXPECT_EQ(Next(queue, 140), Msg(MsgTimer, 88));
     EXPECT_EQ(TimeToNextTimer(queue, 140), 220u);
+}
+
+// The core's blocking retrieval, on the headless clock.
+TEST(MemoryPlatform, GetWaitsForTimersAndInputAndNeverSpinsOnAStoppedClock) {
+    HeadlessPlatform p;
+    p.clock = 1000;
+    p.SetShowTimer(7, 50);
+    p.PostAt(1020, {MsgKeyDown, 72, 0});
+    ShowMessage m{};
+    ASSERT_EQ(p.GetShowMessage(m), 1);  // the clock jumps to the input first
+    EXPECT_EQ(std::tuple(m.message, m.wParam, p.clock), std::tuple(uint32_t(MsgKeyDown), uintptr_t(72), 1020u));
+    ASSERT_EQ(p.GetShowMessage(m), 1);
+    EXPECT_EQ(std::tuple(m.message, m.wParam, p.clock), std::tuple(uint32_t(MsgTimer), uintptr_t(7), 1050u));
+
+    // A wait that moves no clock used to recurse without end.
+    p.onWait = [](HeadlessPlatform&, uint32_t) {};
+    ASSERT_EQ(p.GetShowMessage(m), 1);
+    EXPECT_EQ(m.message, 0u);
+    // Nothing armed and nothing scheduled: nothing can ever come.
+    p.KillShowTimer(7);
+    EXPECT_EQ(p.GetShowMessage(m), 0);
+    EXPECT_EQ(m.message, uint32_t(MsgQuit));
 }

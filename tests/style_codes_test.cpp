@@ -101,7 +101,7 @@ TEST(StyleCodes, CodesDecode) {
             EXPECT_EQ(f->Armed(), armed);
             for (const auto& [id, period] : kStylePeriods) {
                 EXPECT_EQ(f->show.timerStopped[id], d.running.count(id) ? 0 : 1) << "timer " << id;
-                if (d.running.count(id)) { EXPECT_EQ(f->platform.timers.at(id).period, period) << "timer " << id; }
+                if (d.running.count(id)) { EXPECT_EQ(f->platform.queue.timers.at(id).period, period) << "timer " << id; }
             }
             const ShowParams& p = f->show.world.params;
             ShowParams turned = p;
@@ -141,7 +141,7 @@ TEST(StyleCodes, OtherTimers) {
     HandleTimer(f.show, WindSwitchTimer);
     EXPECT_EQ(f.Armed(), (std::set<uint32_t>{2, 38}));
     HandleTimer(f.show, WindSwitchTimer);
-    EXPECT_EQ(f.platform.timers.at(WindTimer).period, 400u);
+    EXPECT_EQ(f.platform.queue.timers.at(WindTimer).period, 400u);
 
     f.MakeSomeLive();
     f.platform.calls.clear();
@@ -162,9 +162,9 @@ TEST(StyleCodes, OtherTimers) {
     ControlFixture k;
     HandleKey(k.show, '4');          // armed at 1400
     ApplyStyle(k.show, 0x014305C0);  // bit 16 set: left running
-    EXPECT_EQ(k.platform.timers.at(SparkleTimer).period, 1400u);
+    EXPECT_EQ(k.platform.queue.timers.at(SparkleTimer).period, 1400u);
     ApplyStyle(k.show, 0x680005C0);  // bit 16 clear: stopped
-    EXPECT_EQ(k.platform.timers.count(SparkleTimer), 0u);
+    EXPECT_EQ(k.platform.queue.timers.count(SparkleTimer), 0u);
     ApplyStyle(k.show, 0x014305C0);  // armed again, at the style's period
-    EXPECT_EQ(k.platform.timers.at(SparkleTimer).period, 500u);
+    EXPECT_EQ(k.platform.queue.timers.at(SparkleTimer).period, 500u);
 }

@@ -113,7 +113,7 @@ void PrintState(const Replay& replay, std::ostream& out) {
     Print(out, "frameRate %d\n", show.frameRate);
     Print(out, "random %u\n", show.world.random.state);
     std::string armed;
-    for (const auto& [id, timer] : replay.platform->timers) {
+    for (const auto& [id, timer] : replay.platform->queue.timers) {
         armed += (armed.empty() ? "" : ",") + std::to_string(id) + ":" + std::to_string(timer.period);
     }
     out << "armed " << (armed.empty() ? "none" : armed) << "\n";
@@ -127,7 +127,7 @@ void PrintState(const Replay& replay, std::ostream& out) {
 void PrintImage(const Replay& replay, std::ostream& out) {
     const Canvas& canvas = replay.show->canvas;
     const uint64_t canvasHash = Fnv1a(canvas.pixels, size_t(canvas.width) * size_t(canvas.height));
-    const uint64_t outputHash = Fnv1a(replay.platform->back.data(), replay.platform->back.size());
+    const uint64_t outputHash = Fnv1a(replay.platform->surfaces.back.data(), replay.platform->surfaces.back.size());
     Print(out, "canvas %016" PRIx64 "\n", canvasHash);
     Print(out, "output %016" PRIx64 "\n", outputHash);
 }
@@ -273,8 +273,8 @@ int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostre
         } else if (command == "strip") {
             PrintStrip(replay, out);
         }
-        if (replay.platform->quitPosted) {
-            out << "quit " << replay.platform->quitCode << "\n";
+        if (replay.platform->queue.quitPosted) {
+            out << "quit " << replay.platform->queue.quitCode << "\n";
             break;
         }
         if (!out) return outputFailed();

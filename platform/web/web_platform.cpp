@@ -66,53 +66,27 @@ WebPlatform::~WebPlatform() {
     emscripten_set_mousedown_callback(canvas_, nullptr, EM_FALSE, nullptr);
 }
 
-bool WebPlatform::CreateShowWindow(WindowProcedure proc, void* context) {
+bool WebPlatform::OpenWindow() {
     if (!AttachCanvas(canvas_, kScreenWidth, kScreenHeight)) return false;
     // Keys from the whole page, clicks from the picture.
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKeyDown);
     emscripten_set_mousedown_callback(canvas_, this, EM_FALSE, OnMouseDown);
     inputAttached_ = true;
-    proc_ = proc;
-    context_ = context;
-    SendCreationMessages(proc_, context_);
     return true;
 }
 
-void WebPlatform::FocusShowWindow() {}
-
-// Clicks arrive already mapped to the 1024 x 768 picture.
-ScreenRect WebPlatform::ShowClientRect() { return {0, 0, kScreenWidth, kScreenHeight}; }
-
-intptr_t WebPlatform::DefaultWindowProc(uint32_t, uintptr_t, intptr_t) { return 0; }
-
-const char* WebPlatform::OpenDisplay() {
-    OpenMemorySurfaces(surfaces_);
-    rgba_.assign(surfaces_.visible.size(), 0u);
+const char* WebPlatform::AttachDisplay() {
+    rgba_.assign(surfaces.visible.size(), 0u);
     return nullptr;
 }
 
-void WebPlatform::ClearSurfaces() { MarkRows(ClearMemorySurfaces(surfaces_)); }
-
-void WebPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
-    MarkRows(DrawMemoryTexts(surfaces_, textColor, runs, count));
-}
-
-uint32_t* WebPlatform::LockBackBuffer(int32_t& pitch) { return LockMemoryBackBuffer(surfaces_, pitch); }
-
-void WebPlatform::UnlockBackBuffer() {}
-
-void WebPlatform::Present() { MarkRows(PresentMemorySurfaces(surfaces_)); }
-
 // The page keeps the last picture.
-void WebPlatform::RestoreDisplay() {}
-
-void WebPlatform::ReleaseDisplay() {
-    ReleaseMemorySurfaces(surfaces_);
+void WebPlatform::DetachDisplay() {
     rgba_ = {};
     dirtyTop_ = dirtyBottom_ = 0;
 }
 
-void WebPlatform::MarkRows(RowSpan rows) {
+void WebPlatform::ShowRows(RowSpan rows) {
     if (rows.top >= rows.bottom) return;
     if (dirtyTop_ >= dirtyBottom_) {
         dirtyTop_ = rows.top;
@@ -124,7 +98,7 @@ void WebPlatform::MarkRows(RowSpan rows) {
 }
 
 void WebPlatform::ShowOnPage() {
-    const std::vector<uint32_t>& visible = surfaces_.visible;
+    const std::vector<uint32_t>& visible = surfaces.visible;
     if (visible.empty() || dirtyTop_ >= dirtyBottom_) return;
     // 0x00RRGGBB words to the canvas's bytes R, G, B, A (opaque).
     const size_t begin = size_t(dirtyTop_) * kScreenWidth, end = size_t(dirtyBottom_) * kScreenWidth;
@@ -147,30 +121,6 @@ void WebPlatform::PublishStats(bool ended) const {
     SetShowStats(stats_.frames, stats_.stepMs, stats_.firstFrameAt, ended ? 1 : 0);
 }
 
-void WebPlatform::SetShowTimer(uint32_t id, uint32_t period) { ArmQueueTimer(queue_, id, period, clock_); }
-
-void WebPlatform::KillShowTimer(uint32_t id) { DisarmQueueTimer(queue_, id); }
-
-uint32_t WebPlatform::TickCount() { return clock_; }
-
 uint32_t WebPlatform::TimeSeconds() { return uint32_t(uint64_t(emscripten_date_now() / 1000)); }
 
-bool WebPlatform::PeekShowMessage() { return ShowMessageWaiting(queue_, clock_); }
-
-int32_t WebPlatform::GetShowMessage(ShowMessage& message) {
-    // Only asked after a peek found something; an empty queue gives a
-    // message no one handles.
-    if (!TakeShowMessage(queue_, clock_, message)) message = {0, 0, 0};
-    return message.message == MsgQuit ? 0 : 1;
-}
-
-void WebPlatform::DispatchShowMessage(const ShowMessage& message) {
-    if (proc_) proc_(context_, message.message, message.wParam, message.lParam);
-}
-
-void WebPlatform::PostQuit(int32_t code) { PostQuitMessage(queue_, code); }
-
-// The page owns the loop: it comes back on the next animation frame.
-void WebPlatform::WaitForMessage(uint32_t) {}
-
-void WebPlatform::PostInput(const ShowMessage& message) { PostShowMessage(queue_, message); }
+void WebPlatform::PostInput(const ShowMessage& message) { PostShowMessage(queue, message); }

@@ -5,9 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <vector>
-#include "platform/memory_surfaces.h"
-#include "platform/platform.h"
-#include "platform/show_queue.h"
+#include "platform/memory_platform.h"
 
 // What the page reports of the frames, for whoever watches it.
 struct PageFrameStats {
@@ -16,7 +14,7 @@ struct PageFrameStats {
     double firstFrameAt = 0;  // page time at the end of the first frame
 };
 
-class WebPlatform : public Platform {
+class WebPlatform : public MemoryPlatform {
 public:
     // The canvas, by CSS selector.
     explicit WebPlatform(const char* canvasSelector);
@@ -35,48 +33,28 @@ public:
     // page, as Module.showStats.
     void PublishStats(bool ended) const;
 
-    bool CreateShowWindow(WindowProcedure proc, void* context) override;
-    void FocusShowWindow() override;
-    ScreenRect ShowClientRect() override;
-    intptr_t DefaultWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-
-    const char* OpenDisplay() override;
-    void ClearSurfaces() override;
-    void DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) override;
-    uint32_t* LockBackBuffer(int32_t& pitch) override;
-    void UnlockBackBuffer() override;
-    void Present() override;
-    void RestoreDisplay() override;
-    void ReleaseDisplay() override;
-
-    void SetShowTimer(uint32_t id, uint32_t period) override;
-    void KillShowTimer(uint32_t id) override;
-
-    uint32_t TickCount() override;
+    uint32_t TickCount() override { return clock_; }
     uint32_t TimeSeconds() override;
-
-    bool PeekShowMessage() override;
-    int32_t GetShowMessage(ShowMessage& message) override;
-    void DispatchShowMessage(const ShowMessage& message) override;
-    void PostQuit(int32_t code) override;
-    void WaitForMessage(uint32_t timeoutMs) override;
 
     // Input from the DOM callbacks.
     void PostInput(const ShowMessage& message);
     const char* CanvasSelector() const { return canvas_; }
 
+protected:
+    bool OpenWindow() override;
+    const char* AttachDisplay() override;
+    void DetachDisplay() override;
+    // Marks rows of the visible image to put on the page.
+    void ShowRows(RowSpan rows) override;
+    // The page owns the loop: it comes back on the next animation frame.
+    void WaitForEvent(uint32_t) override {}
+
 private:
-    // Rows of the visible image to put on the page.
-    void MarkRows(RowSpan rows);
 
     const char* canvas_;
     uint32_t clock_;
-    MemorySurfaces surfaces_;
     std::vector<uint32_t> rgba_;  // the visible image as the canvas takes it
     int32_t dirtyTop_ = 0, dirtyBottom_ = 0;  // rows to put on the page
     bool inputAttached_ = false;
-    WindowProcedure proc_ = nullptr;
-    void* context_ = nullptr;
-    ShowQueue queue_;
     PageFrameStats stats_;
 };

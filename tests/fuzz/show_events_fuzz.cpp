@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* reason = nullptr;
     if (!StartShow(*show, platform, in.Take(4), &reason)) __builtin_trap();
     int32_t frames = 0;
-    while (!in.empty() && !platform.quitPosted) {
+    while (!in.empty() && !platform.queue.quitPosted) {
         const uint8_t op = uint8_t(in.Take(1));
         switch (op % 8) {
         case 0:  // a timer: mostly the ids in use and just past them, now and then any

@@ -59,7 +59,6 @@ int RunRecording(const RecordOptions& options, std::ostream& err, bool progress,
     }
 
     HeadlessPlatform platform;
-    platform.virtualClock = true;
     platform.logCalls = false;
     platform.seconds = s.seed;  // the show seeds its generator from the time in seconds
     for (const TimedInput& input : options.inputs) platform.PostAt(input.time, input.message);
@@ -76,17 +75,17 @@ int RunRecording(const RecordOptions& options, std::ostream& err, bool progress,
         if (firstKept == 0 && p.clock >= options.fromMs) firstKept = s.frames;
         if (options.kind != OutputKind::None && !writeFailed && firstKept != 0 &&
             (s.frames - firstKept) % options.every == 0) {
-            if (WriteFrame(output, p.primary.data(), error)) {
+            if (WriteFrame(output, p.surfaces.visible.data(), error)) {
                 ++s.kept;
             } else {
                 writeFailed = true;
-                platform.quitPosted = true;  // ends the loop at its next look at the queue
+                platform.queue.quitPosted = true;  // ends the loop at its next look at the queue
             }
         }
         // The destroy message ends every run at its time; a frame past it
         // means the show did not stop, so stop it here.
-        if (int32_t(p.clock - options.durationMs) > 0) platform.quitPosted = true;
-        if (interrupted && *interrupted) platform.quitPosted = true;
+        if (int32_t(p.clock - options.durationMs) > 0) platform.queue.quitPosted = true;
+        if (interrupted && *interrupted) platform.queue.quitPosted = true;
         DrawProgress(bar, err, p.clock, options.durationMs, s.frames, false);
     };
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sdl/picture_fit.h"
-#include "platform/sdl/picture_scaler.h"
+#include "platform/picture_fit.h"
+#include "platform/picture_scaler.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/sdl/picture_scaler.h"
+#include "platform/picture_scaler.h"
 
 #include <algorithm>
 #include <cstring>
