@@ -12,6 +12,7 @@
 
 #include "control/show.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/parse_number.h"
 #include "shell/run_show.h"
 
 namespace {
@@ -37,26 +38,6 @@ std::vector<std::string> SplitWords(const std::string& text) {
     return words;
 }
 
-// A decimal integer within [lo, hi]; a leading '-' only where lo < 0.
-bool ParseNumber(const std::string& word, int64_t lo, int64_t hi, int64_t& value) {
-    size_t i = 0;
-    bool negative = false;
-    if (lo < 0 && i < word.size() && word[i] == '-') {
-        negative = true;
-        ++i;
-    }
-    if (i == word.size()) return false;
-    int64_t v = 0;
-    for (; i < word.size(); ++i) {
-        if (word[i] < '0' || word[i] > '9') return false;
-        v = v * 10 + (word[i] - '0');
-        if (v > int64_t(1) << 40) return false;
-    }
-    v = negative ? -v : v;
-    if (v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
 
 void Print(std::ostream& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Print(std::ostream& out, const char* format, ...) {
@@ -79,6 +60,8 @@ uint64_t Fnv1a(const uint32_t* words, size_t count) {
     return hash;
 }
 
+}  // namespace
+
 void PrintPool(const Show& show, std::ostream& out) {
     const ParticlePool& pool = show.world.pool;
     int32_t live = 0;
@@ -92,8 +75,7 @@ void PrintPool(const Show& show, std::ostream& out) {
     Print(out, "live %d of %d\n", live, pool.particleCount);
 }
 
-void PrintState(const Replay& replay, std::ostream& out) {
-    const Show& show = *replay.show;
+void PrintState(const Show& show, const HeadlessPlatform& platform, std::ostream& out) {
     const ShowParams& params = show.world.params;
     const EffectState& effects = show.world.effects;
     Print(out, "particleCount %d\n", show.world.pool.particleCount);
@@ -113,7 +95,7 @@ void PrintState(const Replay& replay, std::ostream& out) {
     Print(out, "frameRate %d\n", show.frameRate);
     Print(out, "random %u\n", show.world.random.state);
     std::string armed;
-    for (const auto& [id, timer] : replay.platform->queue.timers) {
+    for (const auto& [id, timer] : platform.queue.timers) {
         armed += (armed.empty() ? "" : ",") + std::to_string(id) + ":" + std::to_string(timer.period);
     }
     out << "armed " << (armed.empty() ? "none" : armed) << "\n";
@@ -123,6 +105,8 @@ void PrintState(const Replay& replay, std::ostream& out) {
     }
     out << "stopped " << (stopped.empty() ? "none" : stopped) << "\n";
 }
+
+namespace {
 
 void PrintImage(const Replay& replay, std::ostream& out) {
     const Canvas& canvas = replay.show->canvas;
@@ -210,7 +194,7 @@ int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostre
 
         if (command == "start") {
             if (!want(1, 1)) return bad_count();
-            if (!ParseNumber(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
+            if (!ParseInteger(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
             if (replay.show) return fail("'start' appears once");
             auto show = std::make_unique<Show>();
             const char* reason = nullptr;
@@ -231,19 +215,19 @@ int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostre
         if (command == "frame") {
             if (!want(0, 1)) return bad_count();
             a = 47;
-            if (args == 1 && !ParseNumber(words[1], INT32_MIN, INT32_MAX, a)) return bad_number(words[1]);
+            if (args == 1 && !ParseInteger(words[1], INT32_MIN, INT32_MAX, a)) return bad_number(words[1]);
         } else if (command == "frames") {
             if (!want(1, 2)) return bad_count();
-            if (!ParseNumber(words[1], 0, INT32_MAX, a)) return bad_number(words[1]);
+            if (!ParseInteger(words[1], 0, INT32_MAX, a)) return bad_number(words[1]);
             b = 47;
-            if (args == 2 && !ParseNumber(words[2], INT32_MIN, INT32_MAX, b)) return bad_number(words[2]);
+            if (args == 2 && !ParseInteger(words[2], INT32_MIN, INT32_MAX, b)) return bad_number(words[2]);
         } else if (command == "timer" || command == "key") {
             if (!want(1, 1)) return bad_count();
-            if (!ParseNumber(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
+            if (!ParseInteger(words[1], 0, UINT32_MAX, a)) return bad_number(words[1]);
         } else if (command == "lclick" || command == "rclick") {
             if (!want(2, 2)) return bad_count();
-            if (!ParseNumber(words[1], -32768, 65535, a)) return bad_number(words[1]);
-            if (!ParseNumber(words[2], -32768, 65535, b)) return bad_number(words[2]);
+            if (!ParseInteger(words[1], -32768, 65535, a)) return bad_number(words[1]);
+            if (!ParseInteger(words[2], -32768, 65535, b)) return bad_number(words[2]);
         } else if (!want(0, 0)) {
             return bad_count();
         }
@@ -267,7 +251,7 @@ int RunLines(Replay& replay, std::istream& script, std::ostream& out, std::ostre
         } else if (command == "pool") {
             PrintPool(show, out);
         } else if (command == "state") {
-            PrintState(replay, out);
+            PrintState(*replay.show, *replay.platform, out);
         } else if (command == "image") {
             PrintImage(replay, out);
         } else if (command == "strip") {

@@ -8,6 +8,7 @@
 #include <string>
 
 class HeadlessPlatform;
+struct Show;
 
 struct ReplayOptions {
     // Frames the whole script may run; past it the run ends with status 3.
@@ -27,3 +28,7 @@ int RunReplay(std::istream& script, std::ostream& out, std::ostream& err, const 
 // `limit` bytes of it, bytes outside printable ASCII (and ' and \) escaped,
 // followed by "..." when cut short.
 std::string QuoteWord(const std::string& word, size_t limit = 32);
+
+// What the `pool` and `state` commands print.
+void PrintPool(const Show& show, std::ostream& out);
+void PrintState(const Show& show, const HeadlessPlatform& platform, std::ostream& out);

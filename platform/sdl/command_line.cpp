@@ -1,6 +1,6 @@
 #include "platform/sdl/command_line.h"
 
-#include "platform/parse_unsigned.h"
+#include "platform/parse_number.h"
 
 const char kLaunchHelp[] =
     "usage: starvane [options]\n"

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/keypad_stand_ins.h"
-#include "platform/parse_unsigned.h"
+#include "platform/parse_number.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "platform/parse_unsigned.h"
+#include "platform/parse_number.h"
 
 const char kRecordHelp[] =
     "usage: starvane-record [options]\n"
