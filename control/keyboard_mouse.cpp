@@ -52,14 +52,14 @@ void SwitchSpiralFan(Show& show) {
 void SwitchSparklePair(Show& show) {
     if (show.timerStopped[SparkleTimer] == 1) {
         SetTimer(show, SparkleTimer, 1400);
-        SetTimer(show, 111, 100);
-        show.timerStopped[111] = 0;
+        SetTimer(show, ForkSplitTimer, 100);
+        show.timerStopped[ForkSplitTimer] = 0;
         ApplyPreset(show.world.params, PresetC);
         show.timerStopped[SparkleTimer] = 0;
     } else {
         KillTimer(show, SparkleTimer);
-        KillTimer(show, 111);
-        show.timerStopped[111] = 1;
+        KillTimer(show, ForkSplitTimer);
+        show.timerStopped[ForkSplitTimer] = 1;
         show.timerStopped[SparkleTimer] = 1;
     }
 }
@@ -148,17 +148,17 @@ void HandleKey(Show& show, uint32_t virtualKey) {
     case 'M': params.motionMode = (params.motionMode + 1) % 4; break;
     case 'N': ChooseRandomStyle(show); break;
     case 'R': ApplyStyle(show, ResetStyleCode); break;
-    case VkF1: ToggleTimer(show, 111, 100); break;
+    case VkF1: ToggleTimer(show, ForkSplitTimer, 100); break;
     case VkF1 + 1: ToggleTimer(show, ScatterTimer, 400); break;
     case VkF1 + 2: ToggleTimer(show, FlowerTimer, 390); break;
-    case VkF1 + 3: ToggleTimer(show, 3, 70); break;
-    case VkF1 + 4: ToggleTimer(show, 4, 70); break;
-    case VkF1 + 5: ToggleTimer(show, 6, 180); break;
-    case VkF1 + 6: ToggleTimer(show, 7, 180); break;
-    case VkF1 + 7: ToggleTimer(show, 8, 380); break;
+    case VkF1 + 3: ToggleTimer(show, MirrorGlitterTimer, 70); break;
+    case VkF1 + 4: ToggleTimer(show, SprayTrailTimer, 70); break;
+    case VkF1 + 5: ToggleTimer(show, MirrorFanTimer, 180); break;
+    case VkF1 + 6: ToggleTimer(show, MirrorCrossTimer, 180); break;
+    case VkF1 + 7: ToggleTimer(show, EchoSpiralTimer, 380); break;
     case VkF1 + 8: ToggleTimer(show, FanTimer, 200); break;
-    case VkF1 + 10: ToggleTimer(show, 10, 100); break;
-    case VkF12: ToggleTimer(show, 12, 100); break;
+    case VkF1 + 10: ToggleTimer(show, AxisSparksTimer, 100); break;
+    case VkF12: ToggleTimer(show, HexSparksTimer, 100); break;
     default: break;
     }
 }

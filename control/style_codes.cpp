@@ -135,25 +135,25 @@ void HandleTimer(Show& show, uint32_t id) {
     switch (id) {
     case ScatterTimer: ScatterTick(world); break;
     case StyleTimer: ChooseRandomStyle(show); break;
-    case 3: SpawnMirrorGlitter(world); break;
-    case 4: SpawnSprayTrail(world); break;
-    case 6: SpawnMirrorFan(world); break;
-    case 7: SpawnMirrorCross(world); break;
-    case 8: SpawnEchoSpiral(world); break;
+    case MirrorGlitterTimer: SpawnMirrorGlitter(world); break;
+    case SprayTrailTimer: SpawnSprayTrail(world); break;
+    case MirrorFanTimer: SpawnMirrorFan(world); break;
+    case MirrorCrossTimer: SpawnMirrorCross(world); break;
+    case EchoSpiralTimer: SpawnEchoSpiral(world); break;
     case FanTimer: {
         const int32_t y = Rand(world.random) % 688 + 40;
         const int32_t x = Rand(world.random) % 944 + 40;
         SpawnFanBurst(world, x, y, 125, 0.37f, 7);
         break;
     }
-    case 10: SpawnAxisSparks(world); break;
+    case AxisSparksTimer: SpawnAxisSparks(world); break;
     case SpiralTimer: {
         const int32_t y = Rand(world.random) % 384 + 168;
         const int32_t x = Rand(world.random) % 512 + 256;
         SpawnSpiralBurst(world, x, y);
         break;
     }
-    case 12: SpawnHexSparks(world); break;
+    case HexSparksTimer: SpawnHexSparks(world); break;
     case SpiralFanTimer: SpiralOrFanTick(world); break;
     case FixedFanTimer: {
         const int32_t y = Rand(world.random) % 256 + 231;
@@ -172,7 +172,7 @@ void HandleTimer(Show& show, uint32_t id) {
     case SparkleTimer: SparkleOrFanTick(world); break;
     case StatusTimer: StatusTick(show); break;
     case BannerTimer: BannerTick(show); break;
-    case 111: SpawnForkSplit(world); break;
+    case ForkSplitTimer: SpawnForkSplit(world); break;
     case FlowerTimer: {
         const int32_t y = Rand(world.random) % 688 + 40;
         const int32_t x = Rand(world.random) % 944 + 40;

@@ -7,8 +7,15 @@
 enum ShowTimer : uint32_t {
     ScatterTimer = 1,
     StyleTimer = 2,
+    MirrorGlitterTimer = 3,
+    SprayTrailTimer = 4,
+    MirrorFanTimer = 6,
+    MirrorCrossTimer = 7,
+    EchoSpiralTimer = 8,
     FanTimer = 9,
+    AxisSparksTimer = 10,
     SpiralTimer = 11,
+    HexSparksTimer = 12,
     SpiralFanTimer = 33,
     FixedFanTimer = 35,
     RingTimer = 36,
@@ -17,6 +24,7 @@ enum ShowTimer : uint32_t {
     SparkleTimer = 44,
     StatusTimer = 77,
     BannerTimer = 88,
+    ForkSplitTimer = 111,
     FlowerTimer = 222,
     WindSwitchTimer = 377,
 };
