@@ -118,7 +118,7 @@ void PrintState(const Replay& replay, std::ostream& out) {
     }
     out << "armed " << (armed.empty() ? "none" : armed) << "\n";
     std::string stopped;
-    for (uint32_t id : kFlaggedTimers) {
+    for (uint32_t id = 0; id < kTimerIdLimit; ++id) {
         if (show.timerStopped[id]) stopped += (stopped.empty() ? "" : ",") + std::to_string(id);
     }
     out << "stopped " << (stopped.empty() ? "none" : stopped) << "\n";
