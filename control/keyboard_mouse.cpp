@@ -1,6 +1,7 @@
 // The key table, the mouse bursts and the client rectangle.
 #include "control/keyboard_mouse.h"
 
+#include "control/show_timers.h"
 #include "control/status_line.h"
 #include "control/style_codes.h"
 #include "emitters/fan_bursts.h"
@@ -28,38 +29,25 @@ constexpr Preset PresetA = {0.027f, 0.996f, Swirl, 0, 0};
 constexpr Preset PresetB = {0.017f, 0.97f, Radial, 0, 0};
 constexpr Preset PresetC = {-0.031f, 0.9997f, Radial, 6, 4};
 
-void SetTimer(Show& show, uint32_t id, uint32_t period) {
-    if (show.platform) show.platform->SetShowTimer(id, period);
-}
-
-void KillTimer(Show& show, uint32_t id) {
-    if (show.platform) show.platform->KillShowTimer(id);
-}
-
-// Key 3: timer 33 on (with preset B) or off.
+// Key 3: timer 33 on, with preset B, or off.
 void SwitchSpiralFan(Show& show) {
-    if (show.timerStopped[SpiralFanTimer] == 1) {
-        SetTimer(show, SpiralFanTimer, 2000);
-        show.timerStopped[SpiralFanTimer] = 0;
-        ApplyPreset(show.world.params, PresetB);
-    } else {
-        KillTimer(show, SpiralFanTimer);
-        show.timerStopped[SpiralFanTimer] = 1;
-    }
+    const bool arming = show.timerStopped[SpiralFanTimer] == 1;
+    ToggleTimer(show, SpiralFanTimer);
+    if (arming) ApplyPreset(show.world.params, PresetB);
 }
 
 // Key 4: timers 44 and 111 together, on the state of 44.
 void SwitchSparklePair(Show& show) {
     if (show.timerStopped[SparkleTimer] == 1) {
-        SetTimer(show, SparkleTimer, 1400);
-        SetTimer(show, 111, 100);
-        show.timerStopped[111] = 0;
+        SetTimer(show, SparkleTimer, FindTimer(SparkleTimer)->keyPeriod);
+        SetTimer(show, ForkSplitTimer, FindTimer(ForkSplitTimer)->period);
+        show.timerStopped[ForkSplitTimer] = 0;
         ApplyPreset(show.world.params, PresetC);
         show.timerStopped[SparkleTimer] = 0;
     } else {
         KillTimer(show, SparkleTimer);
-        KillTimer(show, 111);
-        show.timerStopped[111] = 1;
+        KillTimer(show, ForkSplitTimer);
+        show.timerStopped[ForkSplitTimer] = 1;
         show.timerStopped[SparkleTimer] = 1;
     }
 }
@@ -68,7 +56,7 @@ void SwitchSparklePair(Show& show) {
 void SwitchGrandTimer(Show& show) {
     if (show.timerStopped[GrandTimer] == 1) {
         SpawnGrandBurst(show.world, 512, 384);
-        SetTimer(show, GrandTimer, 17000);
+        SetTimer(show, GrandTimer, FindTimer(GrandTimer)->keyPeriod);
     } else {
         KillTimer(show, GrandTimer);
     }
@@ -131,34 +119,34 @@ void HandleKey(Show& show, uint32_t virtualKey) {
         break;
     case VkAdd: GrowPool(show); break;
     case VkSubtract: ShrinkPool(show); break;
-    case '1': ToggleTimer(show, SpiralTimer, 2500); break;
+    case '1': ToggleTimer(show, SpiralTimer); break;
     case '2':
         show.timerStopped[SpiralTimer] = 1;
-        ToggleTimer(show, SpiralTimer, 2500);
+        ToggleTimer(show, SpiralTimer);
         ApplyPreset(params, PresetA);
         break;
     case '3': SwitchSpiralFan(show); break;
     case '4': SwitchSparklePair(show); break;
-    case '5': ToggleTimer(show, FixedFanTimer, 2000); break;
-    case '6': ToggleTimer(show, RingTimer, 700); break;
-    case '7': ToggleTimer(show, WindTimer, 400); break;
+    case '5': ToggleTimer(show, FixedFanTimer); break;
+    case '6': ToggleTimer(show, RingTimer); break;
+    case '7': ToggleTimer(show, WindTimer); break;
     case '8': SwitchGrandTimer(show); break;
     case 'H': ToggleStatusLine(show); break;
-    case 'L': ToggleTimer(show, StyleTimer, 28000); break;
+    case 'L': ToggleTimer(show, StyleTimer); break;
     case 'M': params.motionMode = (params.motionMode + 1) % 4; break;
     case 'N': ChooseRandomStyle(show); break;
     case 'R': ApplyStyle(show, ResetStyleCode); break;
-    case VkF1: ToggleTimer(show, 111, 100); break;
-    case VkF1 + 1: ToggleTimer(show, ScatterTimer, 400); break;
-    case VkF1 + 2: ToggleTimer(show, FlowerTimer, 390); break;
-    case VkF1 + 3: ToggleTimer(show, 3, 70); break;
-    case VkF1 + 4: ToggleTimer(show, 4, 70); break;
-    case VkF1 + 5: ToggleTimer(show, 6, 180); break;
-    case VkF1 + 6: ToggleTimer(show, 7, 180); break;
-    case VkF1 + 7: ToggleTimer(show, 8, 380); break;
-    case VkF1 + 8: ToggleTimer(show, FanTimer, 200); break;
-    case VkF1 + 10: ToggleTimer(show, 10, 100); break;
-    case VkF12: ToggleTimer(show, 12, 100); break;
+    case VkF1: ToggleTimer(show, ForkSplitTimer); break;
+    case VkF1 + 1: ToggleTimer(show, ScatterTimer); break;
+    case VkF1 + 2: ToggleTimer(show, FlowerTimer); break;
+    case VkF1 + 3: ToggleTimer(show, MirrorGlitterTimer); break;
+    case VkF1 + 4: ToggleTimer(show, SprayTrailTimer); break;
+    case VkF1 + 5: ToggleTimer(show, MirrorFanTimer); break;
+    case VkF1 + 6: ToggleTimer(show, MirrorCrossTimer); break;
+    case VkF1 + 7: ToggleTimer(show, EchoSpiralTimer); break;
+    case VkF1 + 8: ToggleTimer(show, FanTimer); break;
+    case VkF1 + 10: ToggleTimer(show, AxisSparksTimer); break;
+    case VkF12: ToggleTimer(show, HexSparksTimer); break;
     default: break;
     }
 }

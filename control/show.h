@@ -4,6 +4,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include "control/show_timers.h"
 #include "engine/canvas.h"
 #include "engine/trail_filter.h"
 #include "engine/world.h"
@@ -11,17 +12,6 @@
 
 using StyleCode = uint32_t;
 constexpr int32_t kStyleCount = 45;
-constexpr uint32_t kTimerIdLimit = 378;  // timer ids run from 1 to 377
-
-// Ids that carry a stopped flag, ascending.
-constexpr uint32_t kFlaggedTimers[] = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 33, 35, 36, 37, 38, 44, 77, 111, 222};
-
-constexpr std::array<uint8_t, kTimerIdLimit> InitialTimerFlags() {
-    std::array<uint8_t, kTimerIdLimit> flags{};
-    for (uint32_t id : kFlaggedTimers) flags[id] = 1;
-    flags[2] = flags[37] = flags[38] = 0;  // armed by start-up
-    return flags;
-}
 
 struct Show {
     World world;

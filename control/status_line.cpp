@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "control/show_timers.h"
 #include "control/style_codes.h"
 
 namespace {
@@ -57,21 +58,14 @@ void BannerTick(Show& show) {
         ChooseRandomStyle(show);
     } else if (show.bannerTicks == 25) {
         BlankStrip(show);
-        if (show.platform) show.platform->KillShowTimer(BannerTimer);
+        KillTimer(show, BannerTimer);
     } else {
         DrawBanner(show);
     }
 }
 
-void StatusTick(Show& show) { DrawStatusLine(show); }
-
 void ToggleStatusLine(Show& show) {
-    uint8_t& stopped = show.timerStopped[StatusTimer];
-    if (stopped == 1) {
-        if (show.platform) show.platform->SetShowTimer(StatusTimer, 1000);
-    } else {
-        if (show.platform) show.platform->KillShowTimer(StatusTimer);
-        BlankStrip(show);
-    }
-    stopped = stopped == 1 ? 0 : 1;
+    const bool hiding = show.timerStopped[StatusTimer] == 0;
+    ToggleTimer(show, StatusTimer);
+    if (hiding) BlankStrip(show);
 }

@@ -8,8 +8,7 @@ constexpr uint32_t kBlankColor = 0xFFFF00;
 void DrawBanner(Show& show);
 void DrawStatusLine(Show& show);
 void BlankStrip(Show& show);
-// One tick of timer 88, and of timer 77.
+// One tick of the banner timer.
 void BannerTick(Show& show);
-void StatusTick(Show& show);
 // Key H: the status line on or off.
 void ToggleStatusLine(Show& show);

@@ -1,83 +1,12 @@
-// Style codes, the style table and what every timer tick does.
+// Style codes and the style table.
 #include "control/style_codes.h"
 
 #include <cmath>
-
-#include "control/status_line.h"
-#include "emitters/effects.h"
-#include "emitters/fan_bursts.h"
-#include "emitters/rainbow_bursts.h"
-#include "emitters/scatter_bursts.h"
 
 namespace {
 
 constexpr float GravityTable[4] = {0.0f, 0.027f, -0.031f, 0.072f};
 constexpr float DampingTable[2] = {0.97f, 0.998f};
-constexpr int32_t PoolSizeTable[11] = {1900, 2400, 3330, 1700, 1800, 1900, 2000, 2100, 2700, 3000, 3600};
-constexpr float WindStrengthTable[13] = {0.5f, 0.9f, 0.3f, 0.2f, 0.2f, 0.3f, 0.3f,
-                                         0.4f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
-
-struct StyleTimerBit {
-    uint32_t bit;
-    uint32_t id;
-    uint32_t period;
-};
-
-// The timer bits of a style code, in the order they are brought into line.
-constexpr StyleTimerBit StyleTimerBits[] = {
-    {31, 111, 100}, {30, 1, 400},   {29, 222, 390}, {28, 3, 70},    {27, 4, 70},     {26, 6, 180},
-    {25, 7, 180},   {24, 8, 380},   {23, 9, 200},   {22, 11, 2500}, {21, 10, 100},   {20, 12, 100},
-    {17, 33, 2000}, {16, 44, 500},  {15, 35, 2000}, {14, 36, 700},
-};
-
-// Timer 1: a scatter burst of a quarter to three quarters of the pool.
-void ScatterTick(World& world) {
-    const int32_t count = world.pool.particleCount;
-    const int32_t half = count / 2;
-    // The draw is made even when the pool is too small to divide by its half.
-    const int32_t r = Rand(world.random);
-    const int32_t n = (half != 0 ? r % half : 0) + count / 4;
-    const int32_t y = 576 - Rand(world.random) % 512;
-    const int32_t x = Rand(world.random) % 984 + 30;
-    SpawnScatterBurst(world, x, y, n);
-}
-
-void SpiralOrFanTick(World& world) {
-    const int32_t coin = Rand(world.random);
-    if (coin % 2 != 0) {
-        const int32_t y = Rand(world.random) % 256 + 256;
-        const int32_t x = Rand(world.random) % 341 + 341;
-        SpawnSpiralBurst(world, x, y);
-    } else {
-        const int32_t y = Rand(world.random) % 153 + 307;
-        const int32_t x = Rand(world.random) % 204 + 409;
-        SpawnFanBurst(world, x, y, 1200, 0.11f, 7);
-    }
-}
-
-void SparkleOrFanTick(World& world) {
-    const int32_t sel = Rand(world.random);
-    if (sel % 4 != 0) {
-        const int32_t y = Rand(world.random) % 256 + 256;
-        const int32_t x = Rand(world.random) % 341 + 341;
-        SpawnSparkleBurst(world, x, y, 3);
-    } else {
-        const int32_t y = Rand(world.random) % 153 + 307;
-        const int32_t x = Rand(world.random) % 204 + 409;
-        SpawnFanBurst(world, x, y, 1200, 0.1f, 7);
-    }
-}
-
-// Timer 38: now and then a new pool size and wind strength, then the grand burst.
-void GrandTick(World& world) {
-    if (Rand(world.random) % 3 == 0) return;
-    if (Rand(world.random) % 2 != 0) {
-        const int32_t r = Rand(world.random);
-        ResizePool(world.pool, world.random, PoolSizeTable[r % 11]);
-    }
-    world.params.windStrength = WindStrengthTable[Rand(world.random) % 13];
-    SpawnGrandBurst(world, 512, 384);
-}
 
 }  // namespace
 
@@ -96,22 +25,12 @@ void DeriveTurn(ShowParams& params) {
     params.turnCos = float(std::cos(radians));
 }
 
-void ToggleTimer(Show& show, uint32_t id, uint32_t period) {
-    if (id >= kTimerIdLimit) return;
-    if (show.platform) {
-        if (show.timerStopped[id] == 1)
-            show.platform->SetShowTimer(id, period);
-        else
-            show.platform->KillShowTimer(id);
-    }
-    show.timerStopped[id] = show.timerStopped[id] == 1 ? 0 : 1;
-}
-
 void ApplyStyle(Show& show, StyleCode code) {
-    for (const StyleTimerBit& t : StyleTimerBits) {
-        const bool wanted = (code >> t.bit) & 1u;
+    for (const TimerRow& t : kShowTimers) {
+        if (t.styleBit < 0) continue;
+        const bool wanted = (code >> t.styleBit) & 1u;
         const bool stopped = show.timerStopped[t.id] == 1;
-        if (wanted == stopped) ToggleTimer(show, t.id, t.period);
+        if (wanted == stopped) ToggleTimer(show, t.id);
     }
     ShowParams& params = show.world.params;
     params.gravity = GravityTable[(code >> 18) & 3u];
@@ -128,58 +47,4 @@ void ApplyStyle(Show& show, StyleCode code) {
 void ChooseRandomStyle(Show& show) {
     const int32_t r = Rand(show.world.random);
     ApplyStyle(show, show.StyleTable[r % kStyleCount]);
-}
-
-void HandleTimer(Show& show, uint32_t id) {
-    World& world = show.world;
-    switch (id) {
-    case ScatterTimer: ScatterTick(world); break;
-    case StyleTimer: ChooseRandomStyle(show); break;
-    case 3: SpawnMirrorGlitter(world); break;
-    case 4: SpawnSprayTrail(world); break;
-    case 6: SpawnMirrorFan(world); break;
-    case 7: SpawnMirrorCross(world); break;
-    case 8: SpawnEchoSpiral(world); break;
-    case FanTimer: {
-        const int32_t y = Rand(world.random) % 688 + 40;
-        const int32_t x = Rand(world.random) % 944 + 40;
-        SpawnFanBurst(world, x, y, 125, 0.37f, 7);
-        break;
-    }
-    case 10: SpawnAxisSparks(world); break;
-    case SpiralTimer: {
-        const int32_t y = Rand(world.random) % 384 + 168;
-        const int32_t x = Rand(world.random) % 512 + 256;
-        SpawnSpiralBurst(world, x, y);
-        break;
-    }
-    case 12: SpawnHexSparks(world); break;
-    case SpiralFanTimer: SpiralOrFanTick(world); break;
-    case FixedFanTimer: {
-        const int32_t y = Rand(world.random) % 256 + 231;
-        const int32_t x = Rand(world.random) % 341 + 341;
-        SpawnFanBurstFixed(world, x, y, 600, 0.18f, 10);
-        break;
-    }
-    case RingTimer: {
-        const int32_t y = Rand(world.random) % 460 + 128;
-        const int32_t x = Rand(world.random) % 682 + 170;
-        SpawnRainbowRing(world, x, y);
-        break;
-    }
-    case WindTimer: ApplyWind(world); break;
-    case GrandTimer: GrandTick(world); break;
-    case SparkleTimer: SparkleOrFanTick(world); break;
-    case StatusTimer: StatusTick(show); break;
-    case BannerTimer: BannerTick(show); break;
-    case 111: SpawnForkSplit(world); break;
-    case FlowerTimer: {
-        const int32_t y = Rand(world.random) % 688 + 40;
-        const int32_t x = Rand(world.random) % 944 + 40;
-        SpawnFlowerBurst(world, x, y);
-        break;
-    }
-    case WindSwitchTimer: ToggleTimer(show, WindTimer, 400); break;
-    default: break;
-    }
 }

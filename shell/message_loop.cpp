@@ -2,7 +2,7 @@
 #include "shell/run_show.h"
 
 #include "control/keyboard_mouse.h"
-#include "control/style_codes.h"
+#include "control/show_timers.h"
 #include "engine/motion.h"
 #include "engine/trail_filter.h"
 

@@ -4,24 +4,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "control/show_timers.h"
 #include "control/status_line.h"
 #include "control/style_codes.h"
 #include "emitters/rainbow_bursts.h"
 #include "engine/angle_tables.h"
 #include "engine/canvas.h"
 #include "engine/particle_pool.h"
-
-namespace {
-
-// The start-up timers, armed in this order.
-struct StartTimer {
-    uint32_t id, period;
-};
-constexpr StartTimer kStartTimers[] = {
-    {StyleTimer, 28000}, {BannerTimer, 220}, {GrandTimer, 18000}, {WindTimer, 400}, {WindSwitchTimer, 17000},
-};
-
-}  // namespace
 
 bool StartShow(Show& show, Platform& platform, std::optional<uint32_t> seed, const char** reason) {
     show.platform = &platform;
@@ -40,7 +29,8 @@ bool StartShow(Show& show, Platform& platform, std::optional<uint32_t> seed, con
     DrawBanner(show);
     // Before the seeding, so these rows are the same in every run.
     FillRandomStyles(show);
-    for (const StartTimer& t : kStartTimers) platform.SetShowTimer(t.id, t.period);
+    for (const TimerRow& t : kShowTimers)
+        if (t.startUp) platform.SetShowTimer(t.id, t.period);
     BuildAngleTables(show.world.angles);
     SeedRandom(show.world.random, seed ? *seed : platform.TimeSeconds());
     show.canvas.width = kCanvasWidth;

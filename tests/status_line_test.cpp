@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "control/keyboard_mouse.h"
-#include "control/style_codes.h"
+#include "control/show_timers.h"
 #include "control_fixture.h"
 
 using Text = std::tuple<int32_t, int32_t, uint32_t, std::string>;  // x, y, colour, text

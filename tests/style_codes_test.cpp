@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "control/keyboard_mouse.h"
+#include "control/show_timers.h"
 #include "control_fixture.h"
 #include "emitters/fan_bursts.h"
 #include "emitters/rainbow_bursts.h"

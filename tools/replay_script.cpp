@@ -100,7 +100,7 @@ void PrintState(const Show& show, const HeadlessPlatform& platform, std::ostream
     }
     out << "armed " << (armed.empty() ? "none" : armed) << "\n";
     std::string stopped;
-    for (uint32_t id : kFlaggedTimers) {
+    for (uint32_t id = 0; id < kTimerIdLimit; ++id) {
         if (show.timerStopped[id]) stopped += (stopped.empty() ? "" : ",") + std::to_string(id);
     }
     out << "stopped " << (stopped.empty() ? "none" : stopped) << "\n";
