@@ -4,19 +4,13 @@
 # root, runs the programs from there and validates the desktop entry, the
 # AppStream entry, the XScreenSaver entry and the manual pages. Then installs
 # the build with `cmake --install` under a staging prefix and checks its
-# layout. Exits 77 (skipped) when a tool it needs is not installed.
+# layout. A missing tool skips it (fails it under CI), as require_tools.sh says.
 #   tests/package.sh BUILD_DIR VERSION WORK_DIR
 set -uo pipefail
 build=$1 version=$2 work=$3
 
-missing=()
-for tool in cpack dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli xmllint man scdoc; do
-  command -v "$tool" >/dev/null || missing+=("$tool")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "SKIP: not installed: ${missing[*]} (tools/dev.sh test installs them)"
-  exit 77
-fi
+. "$(dirname "$0")/require_tools.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate appstreamcli xmllint man scdoc
 
 failures=0
 checked=0  # failures when the last group of checks ended

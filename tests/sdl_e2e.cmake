@@ -4,6 +4,8 @@ if(TARGET starvane)
   add_test(NAME sdl_e2e
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sdl_e2e.sh $<TARGET_FILE:starvane> ${CMAKE_BINARY_DIR}/sdl-e2e)
   set_tests_properties(sdl_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+else()
+  starvane_missing_test(sdl_e2e "SDL2 (libsdl2-dev)")
 endif()
 
 # The command line, drawing into other clients' X windows and the root
@@ -17,6 +19,8 @@ if(TARGET starvane AND X11_FOUND)
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sdl_embed_e2e.sh $<TARGET_FILE:starvane> $<TARGET_FILE:x11-helper>
       ${CMAKE_BINARY_DIR}/sdl-embed-e2e)
   set_tests_properties(sdl_embed_e2e PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+else()
+  starvane_missing_test(sdl_embed_e2e "SDL2 and Xlib (libsdl2-dev, libx11-dev, libxext-dev)")
 endif()
 
 # The show run by the XScreenSaver daemon as its screensaver (needs root to

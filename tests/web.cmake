@@ -2,10 +2,14 @@
 # committed replay script prints the same under node as natively, and the
 # page runs in headless Chromium (captures and figures in build/web-e2e).
 if(NOT TARGET starvane_wasm)
+  if(NOT STARVANE_EMCMAKE)  # missing, rather than turned off
+    starvane_missing_test(web_e2e "emscripten (emcmake)")
+  endif()
   return()
 endif()
 find_program(STARVANE_NODE node)
 if(NOT STARVANE_NODE)
+  starvane_missing_test(web_e2e "node (nodejs)")
   return()
 endif()
 

@@ -1,7 +1,8 @@
 # Shell helpers for the end-to-end tests that run on a virtual X server;
 # sourced by them. The caller sets `out` (its artefact folder) first.
 #
-#   require_tools TOOL...   exits 77 (skipped), naming the first one missing
+#   require_tools TOOL...   from require_tools.sh: skips the test (fails it
+#                           under CI), naming the first one missing
 #   start_x SIZE FIRST LAST starts Xvfb of SIZE (1024x768x24) on the first
 #                           free display number of FIRST..LAST (its lock file
 #                           must name it), a server that does not reset when
@@ -13,14 +14,7 @@
 #   stop_started            ends what the test started, by the pids in `show`,
 #                           `helper_pid` and `xvfb`; installed on EXIT
 
-require_tools() {
-    for tool in "$@"; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIP: $tool is not installed"
-            exit 77
-        fi
-    done
-}
+. "$(dirname "${BASH_SOURCE[0]}")/require_tools.sh"
 
 start_x() {
     display=""

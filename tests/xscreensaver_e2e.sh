@@ -15,10 +15,7 @@ user=starvane-e2e
 
 . "$root/tests/x_server.sh"
 require_tools Xvfb xwd python3 xscreensaver xscreensaver-command runuser useradd pgrep
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to run the daemon as a user of its own"
-    exit 77
-fi
+[ "$(id -u)" -eq 0 ] || missing "root, to run the daemon as a user of its own"
 id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || {
     echo "FAIL: cannot create the user $user"
     exit 1

@@ -47,10 +47,10 @@ case "$mode" in
     command -v npm >/dev/null || install_missing npm
     # The browser test's driver, from the npm registry, as the lock file pins it.
     [ tests/web/node_modules/.package-lock.json -nt tests/web/package-lock.json ] ||
-      npm ci --prefix tests/web --no-audit --no-fund || echo "npm ci failed: the browser test will be skipped"
+      npm ci --prefix tests/web --no-audit --no-fund
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DSTARVANE_WEB=ON
     cmake --build build -j"$(nproc)"
-    ctest --test-dir build --output-on-failure -j2 --timeout 600 --repeat until-pass:2 --no-tests=error
+    ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error
     exec tools/dev.sh sanitize
     ;;
   sanitize)

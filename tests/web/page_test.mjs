@@ -1,7 +1,8 @@
 // The show's web page in headless Chromium: the page is served from
 // localhost, loaded, and judged by screenshots of what it shows.
 //   node page_test.mjs WEB_DIR OUT_DIR
-// Exits 77 (skipped) when Chromium or playwright-core is not installed.
+// When Chromium or playwright-core is missing: one line naming it, then
+// status 77 (skipped), or 1 (failed) under CI (CI=true).
 import { createServer } from "node:http";
 import { existsSync, mkdirSync, readFileSync, statSync, writeFileSync } from "node:fs";
 import { extname, join, normalize } from "node:path";
@@ -9,16 +10,16 @@ import { decodePng } from "./png.mjs";
 
 const [webDir, outDir] = process.argv.slice(2);
 const chromium = process.env.CHROMIUM || "/usr/bin/chromium";
-if (!existsSync(chromium)) {
-  console.log(`skipped: no Chromium at ${chromium}`);
-  process.exit(77);
+function missing(what) {
+  console.log(`missing: ${what}`);
+  process.exit(process.env.CI === "true" ? 1 : 77);
 }
+if (!existsSync(chromium)) missing(`Chromium at ${chromium} (tools/dev.sh test installs it)`);
 let playwright;
 try {
   playwright = await import("playwright-core");
 } catch {
-  console.log("skipped: playwright-core is not installed (npm ci --prefix tests/web)");
-  process.exit(77);
+  missing("playwright-core (npm ci --prefix tests/web)");
 }
 mkdirSync(outDir, { recursive: true });
 

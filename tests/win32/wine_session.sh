@@ -2,7 +2,7 @@
 # server, a fresh Wine prefix whose programs all run in one 1024x768 virtual
 # desktop, and screenshot measures. Sourced with SOURCE_DIR WORK_DIR: sets
 # `src` and `out` (where logs and screenshots go, created), and ends the
-# script with status 77 (skipped) when a tool is missing. Every later step
+# script as require_tools.sh says when a tool is missing. Every later step
 # ends it with "FAIL: ..." (status 1) when it goes wrong.
 set -uo pipefail
 src=$(cd "$1" && pwd)
@@ -20,12 +20,8 @@ fail() {
 }
 log() { echo "[$(date +%T)] $*"; }
 
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "skipped: $tool is not installed (tools/dev.sh test installs it)"
-        exit 77
-    fi
-done
+. "$src/tests/require_tools.sh"
+require_tools x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock
 
 # cross_build BUILD_DIR TARGET...: configures and builds the targets with
 # MinGW-w64. The scripts may run at the same time and share BUILD_DIR, so
