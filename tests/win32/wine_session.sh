@@ -23,20 +23,7 @@ log() { echo "[$(date +%T)] $*"; }
 . "$src/tests/require_tools.sh"
 require_tools x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock
 
-# cross_build BUILD_DIR TARGET...: configures and builds the targets with
-# MinGW-w64. The scripts may run at the same time and share BUILD_DIR, so
-# one builds while the others wait.
-cross_build() {
-    local build=$1
-    shift
-    mkdir -p "$build"
-    (
-        flock 9
-        cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
-            -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-        cmake --build "$build" -j2 --target "$@" >"$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
-    ) 9>"$build/cross-build.lock" || fail "cross build of $*"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/cross_build.sh"
 
 # Starts Xvfb on the first free display and boots a fresh prefix in a
 # temporary directory `work`, which the exit trap removes with everything
