@@ -14,8 +14,9 @@
 #        takes the exclusive 1024 x 768 mode; a corrupt value gives the
 #        default, scaled, again.
 # Then with no virtual desktop, where Wine cannot change the display mode:
-#   starvane.exe shows the show scaled, says why on one stderr line, and
-#        Escape ends it with status 0; the classic /s does the same.
+#   starvane.exe shows the show scaled, says why on one stderr line, fires
+#        a burst where a click lands on the scaled picture, and Escape ends
+#        it with status 0; the classic /s does the same.
 # Screenshots are kept in WORK_DIR. Exit 77 (skipped) when a tool is missing.
 set -uo pipefail
 
@@ -173,6 +174,18 @@ expect_scaled program "$out/modern_program.png"
 [ "$(says program | grep -v '^starvane: present path: ')" = \
     "starvane: cannot set the 1024 x 768 x 32 display mode; the show runs scaled instead" ] ||
     { says program; fail "starvane.exe did not say why in one line"; }
+# A right click fires a scatter burst where it lands: canvas point (1000,
+# 600), at (1646, 879) on the scaled picture.
+grab "$work/before.ppm"
+xdotool mousemove 1646 879 click 3
+sleep 0.4
+grab "$work/clicked.ppm"
+"$convert" "$work/clicked.ppm" "$out/modern_click.png"
+lit_before=$(count_lit "$work/before.ppm" 100x100+1596+829)
+lit_after=$(count_lit "$work/clicked.ppm" 100x100+1596+829)
+[ "$lit_after" -ge $((lit_before + 300)) ] ||
+    fail "no burst where the click landed ($lit_before, then $lit_after lit pixels; $out/modern_click.png)"
+log "a click at (1646, 879): $lit_before, then $lit_after lit pixels around it"
 xdotool key Escape
 expect_end program 100 0
 passed=$((passed + 1))

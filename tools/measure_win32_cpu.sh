@@ -4,7 +4,7 @@
 # classic exclusive 1024 x 768 mode. One after the other on one private X
 # server and Wine virtual desktop; for each, after a warm-up, the CPU time
 # of the show, of wineserver and of the X server over SECONDS, as % of one
-# core.
+# core ("wine": wineserver and the desktop's explorer.exe).
 #   tools/measure_win32_cpu.sh [CROSS_BUILD_DIR] [SECONDS] [PATHS...]
 # PATHS are any of gdi, d3d11, classic (all three by default). Needs what
 # the Windows end-to-end tests need.
@@ -30,11 +30,19 @@ ticks() {
     done
     echo "$sum"
 }
+# Processes of this Wine prefix whose command line matches a pattern: other
+# prefixes on the machine have their own wineserver and desktop.
+prefix_pids() {
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+}
 hz=$(getconf CLK_TCK)
 now() { date +%s.%N; }
 percent() { awk -v t="$1" -v s="$2" -v hz="$hz" 'BEGIN { printf "%.1f", 100 * t / hz / s }'; }
 
-printf '%-8s %8s %8s %8s %8s\n' path show wineserv Xvfb total
+printf '%-8s %8s %8s %8s %8s\n' path show wine Xvfb total
 for path in "${paths[@]}"; do
     if [ "$path" = classic ]; then
         wine reg add 'HKCU\Software\Starvane' /v Display /t REG_DWORD /d 2 /f >/dev/null 2>&1
@@ -46,12 +54,13 @@ for path in "${paths[@]}"; do
     (cd "$work" && STARVANE_PRESENT=$present wine starvane.scr /s >"$work/$path.out" 2>&1) &
     sleep 8  # start-up and the first bursts
     show=$(pgrep -f '[s]tarvane.scr /s' | tr '\n' ' ')
-    server=$(pgrep -x wineserver64 || pgrep -x wineserver)
+    server=$(prefix_pids '^/usr/lib/wine/wineserver|^wineserver' | tr '\n' ' ')
+    desktop=$(prefix_pids 'explorer.exe' | tr '\n' ' ')
     t0=$(now)
-    s0=$(ticks $show) w0=$(ticks $server) x0=$(ticks "$xvfb_pid")
+    s0=$(ticks $show) w0=$(ticks $server $desktop) x0=$(ticks "$xvfb_pid")
     sleep "$seconds"
     t1=$(now)
-    s1=$(ticks $show) w1=$(ticks $server) x1=$(ticks "$xvfb_pid")
+    s1=$(ticks $show) w1=$(ticks $server $desktop) x1=$(ticks "$xvfb_pid")
     elapsed=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
     printf '%-8s %8s %8s %8s %8s   (%s)\n' "$path" "$(percent $((s1 - s0)) "$elapsed")" \
         "$(percent $((w1 - w0)) "$elapsed")" "$(percent $((x1 - x0)) "$elapsed")" \

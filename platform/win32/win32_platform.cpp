@@ -257,6 +257,10 @@ const char* Win32Platform::OpenScaledDisplay(MonitorSpread spread) {
         scaledDisplay.windows.push_back({target, r.right - r.left, r.bottom - r.top, m.picture, m.showsPicture});
     }
 
+    // The window may not have moved or changed size at all: tell the show
+    // anyway, so that it maps clicks through the picture from now on.
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(kScreenWidth, kScreenHeight));
+
     const char* notDirect3D = nullptr;
     ChoosePresentPath(scaledDisplay, presentPath, &notDirect3D);
     if (reportPath) {
