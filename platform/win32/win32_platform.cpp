@@ -210,6 +210,7 @@ const char* Win32Platform::OpenExclusiveDisplay() {
     // Showing the window and changing the mode left it waiting to be painted;
     // its background brush would black out the banner drawn next.
     ValidateRect(window, nullptr);
+    displayOpened = GetTickCount();
     return nullptr;
 }
 
@@ -270,6 +271,7 @@ const char* Win32Platform::OpenScaledDisplay(MonitorSpread spread) {
             std::fprintf(stderr, "starvane: present path: scaled GDI (%s)\n", notDirect3D);
         }
     }
+    displayOpened = GetTickCount();
     return nullptr;
 }
 
@@ -347,6 +349,7 @@ void Win32Platform::UnlockBackBuffer() {
 }
 
 void Win32Platform::Present() {
+    ++framesPresented;
     if (scaled) {
         PresentScaled(scaledDisplay);
         return;
@@ -367,6 +370,11 @@ void Win32Platform::RestoreDisplay() {
 // Releases whichever display is open; the scaled one has no mode to give
 // back.
 void Win32Platform::ReleaseDisplay() {
+    if (reportPath && framesPresented > 0) {
+        std::fprintf(stderr, "starvane: %u frames in %.1f s\n", framesPresented,
+                     double(GetTickCount() - displayOpened) / 1000.0);
+        framesPresented = 0;
+    }
     UnlockBackBuffer();
     if (scaled) CloseScaledDisplay(scaledDisplay);
     scaled = false;

@@ -73,9 +73,12 @@ public:
     // Where the scaled presentation goes when the exclusive display fails.
     MonitorSpread fallbackSpread = MonitorSpread::HomeAlone;
     // How the scaled presentation presents; STARVANE_PRESENT (d3d11, gdi or
-    // auto), for tests, sets it and has the path taken named on stderr.
+    // auto), for tests, sets it and has the path taken named on stderr, and
+    // at the end the number of frames presented and in how long.
     PresentPath presentPath = PresentPath::Automatic;
     bool reportPath = false;
+    uint32_t framesPresented = 0;
+    uint32_t displayOpened = 0;  // tick count
 
     bool scaled = false;  // the scaled presentation serves, not DirectDraw
     ScaledDisplay scaledDisplay;
