@@ -22,9 +22,12 @@ fail() {
 }
 log() { echo "[$(date +%T)] $*"; }
 
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock; do
+# A missing tool skips the test on a developer's machine and fails it in CI.
+for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc x86_64-w64-mingw32-objdump strings wine wineserver Xvfb \
+    xdotool import flock; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "skipped: $tool is not installed (tools/dev.sh test installs it)"
+        [ "${CI:-}" = true ] && exit 1
         exit 77
     fi
 done
