@@ -117,7 +117,10 @@ TEST(MonitorLayout, OddListsOfMonitors) {
     // Mirrored monitors report one rectangle twice: one window. The primary
     // flag of the repeat still counts. Empty rectangles get none.
     const MonitorRect mirrored[] = {
-        {{100, 0, 1380, 1024}, false}, {{0, 0, 0, 0}, true}, {{100, 0, 1380, 1024}, true}, {{1380, 0, 1380, 900}, false},
+        {{100, 0, 1380, 1024}, false},
+        {{0, 0, 0, 0}, true},
+        {{100, 0, 1380, 1024}, true},
+        {{1380, 0, 1380, 900}, false},
     };
     plan = PlanMonitors(mirrored, 4, MonitorSpread::Every, -10, -10, fallback);
     ASSERT_EQ(plan.size(), 1u);

@@ -27,7 +27,9 @@ const char* Win32SaverPlatform::OpenDisplay() {
         fallbackSpread = MonitorSpread::HomeAndBlack;
         why = Win32Platform::OpenDisplay();
         // After the mode change, which may have moved the other monitors.
-        if (why == nullptr && !scaled) EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, reinterpret_cast<LPARAM>(this));
+        if (why == nullptr && !scaled) {
+            EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, reinterpret_cast<LPARAM>(this));
+        }
     } else {
         why = OpenScaledDisplay(setting == DisplaySetting::ScaledPrimary ? MonitorSpread::HomeAndBlack
                                                                          : MonitorSpread::Every);

@@ -65,7 +65,9 @@ LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(platform));
     }
     LRESULT result = 0;
-    if (platform != nullptr && platform->HandleMonitorMessage(window, message, wParam, lParam, result)) return result;
+    if (platform != nullptr && platform->HandleMonitorMessage(window, message, wParam, lParam, result)) {
+        return result;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
