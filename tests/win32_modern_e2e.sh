@@ -35,12 +35,17 @@ x86_64-w64-mingw32-gcc -O2 -Wall -Wextra -o "$out/display_mode.exe" "$src/tests/
 # The manifest is resource 1 of type 24 (RT_MANIFEST) in both programs, and
 # asks for per-monitor-v2 DPI awareness, common controls 6 and Windows 10
 # and 11. Wine ignores it, so this is all that can be checked here.
+# (Whole outputs go to files first: grep -q leaves a pipe early, which
+# pipefail would count as a failure of the writer.)
 for program in starvane.exe starvane.scr; do
-    x86_64-w64-mingw32-objdump -p "$3/$program" | sed -n '/Resource Directory section/,/^$/p' |
-        grep -A2 'Entry: ID: 0x000018,' | grep -q 'Entry: ID: 0x000001,' || fail "$program has no manifest resource"
+    x86_64-w64-mingw32-objdump -p "$3/$program" | sed -n '/Resource Directory section/,/^$/p' \
+        >"$out/$program.resources"
+    grep -A2 'Entry: ID: 0x000018,' "$out/$program.resources" | grep -q 'Entry: ID: 0x000001,' ||
+        fail "$program has no manifest resource"
+    strings -n 8 "$3/$program" | tr -s ' ' >"$out/$program.strings"
     for text in '<dpiAwareness[^>]*>PerMonitorV2' 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
         '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'; do
-        strings -n 8 "$3/$program" | tr -s ' ' | grep -q "$text" || fail "$program's manifest lacks $text"
+        grep -q "$text" "$out/$program.strings" || fail "$program's manifest lacks $text"
     done
 done
 log "both programs carry the manifest"
