@@ -2,8 +2,9 @@
 # End-to-end run of the screen saver under Wine:
 #   tests/win32_saver_e2e.sh SOURCE_DIR WORK_DIR CROSS_BUILD_DIR
 # Cross-builds starvane.scr into CROSS_BUILD_DIR (shared with win32_e2e.sh)
-# and runs every mode in one Wine prefix and virtual desktop:
-#   /s   banner and grand burst; a second /s leaves at once with status 0;
+# and runs every mode in one Wine prefix and 1024x768 virtual desktop:
+#   /s   with the classic setting (exclusive 1024 x 768, as the program):
+#        banner and grand burst; a second /s leaves at once with status 0;
 #        a 3-pixel pointer move does not end the show, a 50-pixel one ends
 #        it with status 0; so does a key, and another program taking the
 #        foreground (tests/win32/switch_away.c);
@@ -15,6 +16,7 @@
 #        child window of another process's window (tests/win32/child_probe.c
 #        finds out), so there only the screen outside is checked;
 #   /c   the settings dialog, found by its title; Enter closes it, status 0;
+# The scaled presentation, the default, is tested by win32_modern_e2e.sh.
 #   /a and an unknown option end at once with status 2; /p with a handle
 #        that names no window ends with status 1.
 # Screenshots are kept in WORK_DIR. Exit 77 (skipped) when a tool is missing.
@@ -32,6 +34,7 @@ done
 
 start_wine_desktop
 cp "$3/starvane.scr" "$work/starvane.scr"
+wine reg add 'HKCU\Software\Starvane' /v Display /t REG_DWORD /d 2 /f >/dev/null 2>&1 || fail "registry"
 passed=0
 
 # saver NAME ARGS...: starts starvane.scr in the background; its output goes

@@ -4,22 +4,8 @@
 
 namespace {
 
-constexpr const char* kCoverClass = "starvane-cover";
-
-// Cover windows answer input as the show window does; everything else gets
-// the default handling, which paints them with the black class brush.
-LRESULT CALLBACK CoverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* saver = reinterpret_cast<Win32SaverPlatform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (saver == nullptr && message == WM_NCCREATE) {
-        saver = static_cast<Win32SaverPlatform*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(saver));
-    }
-    LRESULT result = 0;
-    if (saver != nullptr && saver->HandleSaverInput(window, message, lParam, result)) return result;
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// One black topmost window over every monitor but the one the show takes.
+// One black window over every monitor but the one the exclusive display
+// takes.
 BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     auto* saver = reinterpret_cast<Win32SaverPlatform*>(data);
     MONITORINFO info;
@@ -27,29 +13,28 @@ BOOL CALLBACK CoverMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     info.cbSize = sizeof info;
     if (!GetMonitorInfoA(monitor, &info) || (info.dwFlags & MONITORINFOF_PRIMARY) != 0) return TRUE;
     const RECT& r = info.rcMonitor;
-    HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCoverClass, "", WS_POPUP,
-                                 r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                 saver->instance, saver);
-    if (cover != nullptr) {
-        ShowWindow(cover, SW_SHOWNOACTIVATE);
-        saver->covers.push_back(cover);
-    }
+    saver->CreateMonitorWindow({r.left, r.top, r.right, r.bottom});
     return TRUE;
 }
 
 }  // namespace
 
 const char* Win32SaverPlatform::OpenDisplay() {
-    if (const char* why = Win32Platform::OpenDisplay()) return why;
-    // After the mode change, which may have moved the other monitors.
-    WNDCLASSA coverClass;
-    std::memset(&coverClass, 0, sizeof coverClass);
-    coverClass.lpfnWndProc = CoverWindowProc;
-    coverClass.hInstance = instance;
-    coverClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    coverClass.lpszClassName = kCoverClass;
-    RegisterClassA(&coverClass);
-    EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, reinterpret_cast<LPARAM>(this));
+    const char* why = nullptr;
+    if (setting == DisplaySetting::ClassicExclusive) {
+        // Like the program, the show runs scaled when the mode cannot be
+        // had, with the other monitors black as they would have been.
+        fallbackSpread = MonitorSpread::HomeAndBlack;
+        why = Win32Platform::OpenDisplay();
+        // After the mode change, which may have moved the other monitors.
+        if (why == nullptr && !scaled) {
+            EnumDisplayMonitors(nullptr, nullptr, CoverMonitor, reinterpret_cast<LPARAM>(this));
+        }
+    } else {
+        why = OpenScaledDisplay(setting == DisplaySetting::ScaledPrimary ? MonitorSpread::HomeAndBlack
+                                                                         : MonitorSpread::Every);
+    }
+    if (why != nullptr) return why;
     ShowCursor(FALSE);
     cursorHidden = true;
     return nullptr;
@@ -57,8 +42,6 @@ const char* Win32SaverPlatform::OpenDisplay() {
 
 void Win32SaverPlatform::ReleaseDisplay() {
     Win32Platform::ReleaseDisplay();
-    for (HWND cover : covers) DestroyWindow(cover);
-    covers.clear();
     if (cursorHidden) ShowCursor(TRUE);
     cursorHidden = false;
 }
@@ -115,5 +98,12 @@ bool Win32SaverPlatform::HandleOwnMessage(UINT message, WPARAM wParam, LPARAM lP
         }
         return false;
     }
-    return HandleSaverInput(window, message, lParam, result);
+    if (HandleSaverInput(window, message, lParam, result)) return true;
+    return Win32Platform::HandleOwnMessage(message, wParam, lParam, result);
+}
+
+bool Win32SaverPlatform::HandleMonitorMessage(HWND from, UINT message, WPARAM wParam, LPARAM lParam,
+                                              LRESULT& result) {
+    if (HandleSaverInput(from, message, lParam, result)) return true;
+    return Win32Platform::HandleMonitorMessage(from, message, wParam, lParam, result);
 }

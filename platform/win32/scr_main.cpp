@@ -1,5 +1,5 @@
 // The screen saver's entry point: the command line picks the full-screen
-// show, the preview or the settings dialog.
+// show (as the saved setting says), the preview or the settings dialog.
 #include <cstdio>
 #include <memory>
 
@@ -18,7 +18,7 @@ int RunSaver(HINSTANCE instance) {
         CloseHandle(running);
         return 0;
     }
-    auto platform = std::make_unique<Win32SaverPlatform>(instance);
+    auto platform = std::make_unique<Win32SaverPlatform>(instance, ReadDisplaySetting());
     const int status = RunShow(*platform);
     if (running != nullptr) CloseHandle(running);
     return status;

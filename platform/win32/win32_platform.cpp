@@ -1,9 +1,12 @@
 #include "platform/win32/win32_platform.h"
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 namespace {
+
+constexpr const char* kMonitorClass = "starvane-monitor";
 
 // Forwards every message to the show's procedure. The platform record comes
 // in as the creation parameter and is kept in the window's user data; the
@@ -54,6 +57,44 @@ HRESULT CallRestoringLost(Win32Platform& platform, Call call) {
     return result;
 }
 
+// Windows over the other monitors hand their messages to the platform.
+LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* platform = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (platform == nullptr && message == WM_NCCREATE) {
+        platform = static_cast<Win32Platform*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(platform));
+    }
+    LRESULT result = 0;
+    if (platform != nullptr && platform->HandleMonitorMessage(window, message, wParam, lParam, result)) {
+        return result;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        reinterpret_cast<std::vector<MonitorRect>*>(data)->push_back(
+            {{r.left, r.top, r.right, r.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
+}
+
+// STARVANE_PRESENT, a test setting: which path the scaled presentation
+// takes. Set at all, it has the path taken named on stderr.
+PresentPath ReadPresentPath(bool& report) {
+    char value[16] = "";
+    const DWORD length = GetEnvironmentVariableA("STARVANE_PRESENT", value, sizeof value);
+    report = length > 0;
+    if (length >= sizeof value) return PresentPath::Automatic;
+    if (std::strcmp(value, "d3d11") == 0) return PresentPath::Direct3D11;
+    if (std::strcmp(value, "gdi") == 0) return PresentPath::Gdi;
+    return PresentPath::Automatic;
+}
+
 // The show writes 1024 x 768 pixels of 32 bits through the locked pointer.
 bool HoldsShowFrame(const DDSURFACEDESC2& desc) {
     if (desc.lpSurface == nullptr) return false;
@@ -64,6 +105,10 @@ bool HoldsShowFrame(const DDSURFACEDESC2& desc) {
 }
 
 }  // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance(instance) {
+    presentPath = ReadPresentPath(reportPath);
+}
 
 void Win32Platform::RegisterShowClass() {
     WNDCLASSA windowClass;
@@ -97,6 +142,9 @@ void Win32Platform::FocusShowWindow() {
 }
 
 ScreenRect Win32Platform::ShowClientRect() {
+    // Scaled, clicks reach the show as points of the picture (see
+    // HandleOwnMessage), which stands in for the client area.
+    if (scaled) return {0, 0, kScreenWidth, kScreenHeight};
     RECT client = {0, 0, 0, 0};
     GetClientRect(window, &client);
     POINT topLeft = {client.left, client.top};
@@ -110,7 +158,27 @@ intptr_t Win32Platform::DefaultWindowProc(uint32_t message, uintptr_t wParam, in
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// When the exclusive display cannot be had (a desktop that does not offer
+// 1024 x 768 x 32, a remote session, a virtual machine), what was taken is
+// given back and the show runs scaled on the monitor it started on.
 const char* Win32Platform::OpenDisplay() {
+    const char* why = OpenExclusiveDisplay();
+    if (why == nullptr) {
+        if (reportPath) std::fprintf(stderr, "starvane: present path: exclusive DirectDraw\n");
+        return nullptr;
+    }
+    Win32Platform::RestoreDisplay();
+    Win32Platform::ReleaseDisplay();
+    const char* scaledWhy = OpenScaledDisplay(fallbackSpread);
+    if (scaledWhy == nullptr) {
+        std::fprintf(stderr, "starvane: %s; the show runs scaled instead\n", why);
+        return nullptr;
+    }
+    failure = std::string(why) + ", and " + scaledWhy;
+    return failure.c_str();
+}
+
+const char* Win32Platform::OpenExclusiveDisplay() {
     void* created = nullptr;
     if (DirectDrawCreateEx(nullptr, &created, IID_IDirectDraw7, nullptr) != DD_OK || created == nullptr) {
         return "cannot create the DirectDraw object";
@@ -144,16 +212,101 @@ const char* Win32Platform::OpenDisplay() {
     // Showing the window and changing the mode left it waiting to be painted;
     // its background brush would black out the banner drawn next.
     ValidateRect(window, nullptr);
+    displayOpened = GetTickCount();
     return nullptr;
 }
 
+HWND Win32Platform::CreateMonitorWindow(const ScreenRect& r) {
+    WNDCLASSA monitorClass;
+    if (!GetClassInfoA(instance, kMonitorClass, &monitorClass)) {
+        std::memset(&monitorClass, 0, sizeof monitorClass);
+        monitorClass.lpfnWndProc = MonitorWindowProc;
+        monitorClass.hInstance = instance;
+        monitorClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        monitorClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        monitorClass.lpszClassName = kMonitorClass;
+        RegisterClassA(&monitorClass);
+    }
+    HWND created = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kMonitorClass, "", WS_POPUP,
+                                   r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance,
+                                   this);
+    if (created != nullptr) {
+        ShowWindow(created, SW_SHOWNOACTIVATE);
+        monitorWindows.push_back(created);
+    }
+    return created;
+}
+
+const char* Win32Platform::OpenScaledDisplay(MonitorSpread spread) {
+    scaled = true;
+    if (!OpenScaledFrame(scaledDisplay)) return "cannot create the scaled frame";
+
+    std::vector<MonitorRect> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    RECT own = {0, 0, 0, 0};
+    GetWindowRect(window, &own);
+    const ScreenRect whole = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const auto plan = PlanMonitors(monitors.data(), int32_t(monitors.size()), spread, own.left, own.top, whole);
+
+    for (const MonitorWindow& m : plan) {
+        const ScreenRect& r = m.window;
+        HWND target = window;
+        if (m.home) {
+            SetWindowPos(window, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_SHOWWINDOW);
+        } else {
+            target = CreateMonitorWindow(r);
+            if (target == nullptr) return "cannot create a window over a monitor";
+        }
+        scaledDisplay.windows.push_back({target, r.right - r.left, r.bottom - r.top, m.picture, m.showsPicture});
+    }
+
+    // The window may not have moved or changed size at all: tell the show
+    // anyway, so that it maps clicks through the picture from now on.
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(kScreenWidth, kScreenHeight));
+
+    const char* notDirect3D = nullptr;
+    ChoosePresentPath(scaledDisplay, presentPath, &notDirect3D);
+    if (reportPath) {
+        if (scaledDisplay.direct3d != nullptr) {
+            std::fprintf(stderr, "starvane: present path: scaled Direct3D 11\n");
+        } else {
+            std::fprintf(stderr, "starvane: present path: scaled GDI (%s)\n", notDirect3D);
+        }
+    }
+    displayOpened = GetTickCount();
+    return nullptr;
+}
+
+bool Win32Platform::HandleMonitorMessage(HWND from, UINT message, WPARAM, LPARAM, LRESULT& result) {
+    if (!scaled) return false;
+    switch (message) {
+    case WM_ERASEBKGND:
+        result = 1;  // painting covers it all
+        return true;
+    case WM_PAINT:
+        PaintScaledWindow(scaledDisplay, from);
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
 void Win32Platform::ClearSurfaces() {
+    if (scaled) {
+        ClearScaledFrame(scaledDisplay);
+        return;
+    }
     if (backSurface == nullptr || primarySurface == nullptr) return;
     CallRestoringLost(*this, [&] { return FillBlack(backSurface); });
     CallRestoringLost(*this, [&] { return FillBlack(primarySurface); });
 }
 
 void Win32Platform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
+    if (scaled) {
+        DrawScaledTexts(scaledDisplay, textColor, runs, count);
+        return;
+    }
     if (primarySurface == nullptr) return;
     HDC dc = nullptr;
     if (CallRestoringLost(*this, [&] { return primarySurface->GetDC(&dc); }) != DD_OK || dc == nullptr) return;
@@ -164,6 +317,12 @@ void Win32Platform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t c
 }
 
 uint32_t* Win32Platform::LockBackBuffer(int32_t& pitch) {
+    if (scaled) {
+        if (scaledDisplay.back.empty() || backLocked) return nullptr;
+        backLocked = true;
+        pitch = kScreenWidth * 4;
+        return scaledDisplay.back.data();
+    }
     if (backSurface == nullptr || backLocked) return nullptr;
     DDSURFACEDESC2 desc;
     HRESULT result = CallRestoringLost(*this, [&] {
@@ -183,11 +342,20 @@ uint32_t* Win32Platform::LockBackBuffer(int32_t& pitch) {
 
 void Win32Platform::UnlockBackBuffer() {
     if (!backLocked) return;
+    if (scaled) {
+        backLocked = false;
+        return;
+    }
     backSurface->Unlock(nullptr);
     backLocked = false;
 }
 
 void Win32Platform::Present() {
+    ++framesPresented;
+    if (scaled) {
+        PresentScaled(scaledDisplay);
+        return;
+    }
     if (primarySurface == nullptr || backSurface == nullptr) return;
     RECT source = {presentRect.left, presentRect.top, presentRect.right, presentRect.bottom};
     // No wait flag: a copy the blitter cannot take at once is dropped, and
@@ -201,8 +369,19 @@ void Win32Platform::RestoreDisplay() {
     if (directDraw != nullptr) directDraw->RestoreDisplayMode();
 }
 
+// Releases whichever display is open; the scaled one has no mode to give
+// back.
 void Win32Platform::ReleaseDisplay() {
+    if (reportPath && framesPresented > 0) {
+        std::fprintf(stderr, "starvane: %u frames in %.1f s\n", framesPresented,
+                     double(GetTickCount() - displayOpened) / 1000.0);
+        framesPresented = 0;
+    }
     UnlockBackBuffer();
+    if (scaled) CloseScaledDisplay(scaledDisplay);
+    scaled = false;
+    for (HWND w : monitorWindows) DestroyWindow(w);
+    monitorWindows.clear();
     if (backSurface != nullptr) backSurface->Release();
     backSurface = nullptr;
     if (primarySurface != nullptr) primarySurface->Release();
@@ -257,8 +436,23 @@ void Win32Platform::DispatchShowMessage(const ShowMessage& message) {
     DispatchMessageA(&dispatched);
 }
 
-bool Win32Platform::HandleOwnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
-    return false;
+bool Win32Platform::HandleOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (!scaled) return false;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN: {
+        // The show maps clicks through its client rectangle, which is the
+        // picture's own while scaled: hand it the point of the picture.
+        const ScaledWindow* own = FindScaledWindow(scaledDisplay, window);
+        if (own == nullptr) return false;
+        int32_t px = 0, py = 0;
+        ClientToPicture(own->picture, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), px, py);
+        result = proc(context, message, wParam, PackPoint(px, py));
+        return true;
+    }
+    default:
+        return HandleMonitorMessage(window, message, wParam, lParam, result);
+    }
 }
 
 void Win32Platform::PostQuit(int32_t code) {

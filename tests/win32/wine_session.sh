@@ -1,10 +1,12 @@
 # Shared by the Windows end-to-end scripts: the cross build, a private X
-# server, a fresh Wine prefix whose programs all run in one 1024x768 virtual
-# desktop, and screenshot measures. Sourced with SOURCE_DIR WORK_DIR: sets
-# `src` and `out` (where logs and screenshots go, created), and ends the
-# script as require_tools.sh says when a tool is missing. Every later step
-# ends it with "FAIL: ..." (status 1) when it goes wrong.
+# server, a fresh Wine prefix whose programs all run in one virtual desktop
+# (1024x768, or `desktop_size` when the script sets it before sourcing), and
+# screenshot measures. Sourced with SOURCE_DIR WORK_DIR: sets `src` and
+# `out` (where logs and screenshots go, created), and ends the script as
+# require_tools.sh says when a tool is missing. Every later step ends it with
+# "FAIL: ..." (status 1) when it goes wrong.
 set -uo pipefail
+desktop_size=${desktop_size:-1024x768}
 src=$(cd "$1" && pwd)
 out=$2
 mkdir -p "$out"
@@ -21,7 +23,8 @@ fail() {
 log() { echo "[$(date +%T)] $*"; }
 
 . "$src/tests/require_tools.sh"
-require_tools x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc wine wineserver Xvfb xdotool import flock
+require_tools x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc x86_64-w64-mingw32-objdump strings wine wineserver \
+    Xvfb xdotool import flock
 
 . "$(dirname "${BASH_SOURCE[0]}")/cross_build.sh"
 
@@ -33,7 +36,7 @@ start_wine_desktop() {
     xvfb_pid=""
     trap stop_wine_desktop EXIT
 
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${desktop_size}x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$work/display" ] && break
@@ -46,19 +49,28 @@ start_wine_desktop() {
     log "wineboot on $DISPLAY"
     wineboot -i >"$work/wineboot.log" 2>&1
     wineserver -w
-    # Every program of this prefix runs inside one 1024x768 virtual desktop,
-    # so plain `wine program.exe` shows there and hands back the status.
+    # Every program of this prefix runs inside one virtual desktop, so plain
+    # `wine program.exe` shows there and hands back the status.
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || fail "registry"
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 || fail "registry"
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f >/dev/null 2>&1 ||
+        fail "registry"
     wineserver -w
     # Bring the desktop up before the programs, so that their window
     # creation never races its start.
-    wine explorer /desktop=Default,1024x768 >"$work/explorer.log" 2>&1 &
+    wine explorer /desktop=Default,"$desktop_size" >"$work/explorer.log" 2>&1 &
     for _ in $(seq 300); do
         xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
         sleep 0.1
     done
     xdotool search --name 'Wine desktop' >/dev/null 2>&1 || fail "the Wine desktop did not come up"
+}
+
+# From here on the programs run straight on the X server, with no virtual
+# desktop: Wine cannot change the display mode there.
+leave_wine_desktop() {
+    wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || fail "registry"
+    wineserver -k
+    wineserver -w
 }
 
 stop_wine_desktop() {
