@@ -64,23 +64,6 @@ void BM_TrailFilterPath(benchmark::State& state, TrailFilterPath path) {
     RunFrames(state, [path](Canvas& c, uint32_t* out, int32_t pitch) { TrailFilterWith(path, c, out, pitch); });
 }
 
-// The pass shared with a helper thread, which sleeps between frames as in
-// the show; the counters give the share of frames that each way ended.
-void BM_TrailFilterSharedPath(benchmark::State& state, TrailFilterPath path) {
-    TrailFilterWorkers workers;
-    if (!StartTrailFilterWorkers(workers)) {
-        state.SkipWithError("one processor: no helper thread");
-        return;
-    }
-    RunFrames(state, [path, &workers](Canvas& c, uint32_t* out, int32_t pitch) {
-        TrailFilterWith(path, c, out, pitch, workers);
-    });
-    const double frames = double(workers.shared + workers.declined + workers.alone);
-    state.counters["shared"] = double(workers.shared) / frames;
-    state.counters["alone"] = double(workers.alone) / frames;
-    StopTrailFilterWorkers(workers);
-}
-
 void BM_TrailFilterReference(benchmark::State& state) { RunFrames(state, TrailFilterReference); }
 BENCHMARK(BM_TrailFilterReference)->Unit(benchmark::kMicrosecond);
 
@@ -99,20 +82,13 @@ void BM_MemoryFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_MemoryFloor)->Unit(benchmark::kMicrosecond);
 
-// BM_TrailFilter/<path> and BM_TrailFilterShared/<path> for each path this
-// processor has.
+// BM_TrailFilter/<path> for each path this processor has.
 const bool registered = [] {
     for (int32_t p = 0; p < kTrailFilterPathCount; ++p) {
         const TrailFilterPath path = TrailFilterPath(p);
         if (!TrailFilterPathAvailable(path)) continue;
         const std::string name = std::string("BM_TrailFilter/") + TrailFilterPathName(path);
         benchmark::RegisterBenchmark(name.c_str(), BM_TrailFilterPath, path)->Unit(benchmark::kMicrosecond);
-    }
-    for (int32_t p = 0; p < kTrailFilterPathCount; ++p) {
-        const TrailFilterPath path = TrailFilterPath(p);
-        if (!TrailFilterPathAvailable(path)) continue;
-        const std::string name = std::string("BM_TrailFilterShared/") + TrailFilterPathName(path);
-        benchmark::RegisterBenchmark(name.c_str(), BM_TrailFilterSharedPath, path)->Unit(benchmark::kMicrosecond);
     }
     return true;
 }();
