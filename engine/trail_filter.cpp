@@ -334,9 +334,6 @@ bool TrailFilterPathAvailable(TrailFilterPath path) {
         case TrailFilterAvx2:
             __builtin_cpu_init();  // may be asked before the run-time start-up code ran
             return __builtin_cpu_supports("avx2");
-        case TrailFilterAvx512:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 #endif
         default:
             return false;
@@ -344,11 +341,9 @@ bool TrailFilterPathAvailable(TrailFilterPath path) {
 }
 
 TrailFilterPath TrailFilterBestPath() {
-    static const TrailFilterPath best = [] {
-        for (int32_t p = kTrailFilterPathCount - 1; p > 0; --p)
-            if (TrailFilterPathAvailable(TrailFilterPath(p))) return TrailFilterPath(p);
-        return TrailFilterPortable;
-    }();
+    static const TrailFilterPath best = TrailFilterPathAvailable(TrailFilterAvx2)   ? TrailFilterAvx2
+                                        : TrailFilterPathAvailable(TrailFilterSse2) ? TrailFilterSse2
+                                                                                    : TrailFilterPortable;
     return best;
 }
 
@@ -360,8 +355,6 @@ const char* TrailFilterPathName(TrailFilterPath path) {
             return "sse2";
         case TrailFilterAvx2:
             return "avx2";
-        case TrailFilterAvx512:
-            return "avx512";
     }
     return "unknown";
 }
@@ -382,9 +375,6 @@ FilterRun CanvasRun(const CanvasRows& rows, int32_t first, int32_t count, const 
 void RunTrailFilterPath(int32_t path, const FilterRun& run) {
     switch (path) {
 #if STARVANE_TRAIL_X86
-        case TrailFilterAvx512:
-            TrailFilterAvx512Run(run);
-            return;
         case TrailFilterAvx2:
             TrailFilterAvx2Run(run);
             return;

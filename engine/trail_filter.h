@@ -19,18 +19,17 @@ void TrailFilter(Canvas& canvas, uint32_t* output, int32_t outputPitch);
 void TrailFilterReference(Canvas& canvas, uint32_t* output, int32_t outputPitch);
 
 // The code paths behind TrailFilter. All give the same result; TrailFilter
-// takes the fastest this processor has, chosen once.
+// takes AVX2, else SSE2, else the portable path, chosen once.
 enum TrailFilterPath : int32_t {
     TrailFilterPortable = 0,  // plain C++, any processor
     TrailFilterSse2 = 1,      // x86-64
     TrailFilterAvx2 = 2,      // x86-64 with AVX2
-    TrailFilterAvx512 = 3,    // x86-64 with AVX-512 F and BW
 };
-constexpr int32_t kTrailFilterPathCount = 4;
+constexpr int32_t kTrailFilterPathCount = 3;
 
 bool TrailFilterPathAvailable(TrailFilterPath path);
 TrailFilterPath TrailFilterBestPath();
-const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2", "avx512"
+const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2"
 // Runs the given path; an unavailable one falls back to the portable path.
 void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output,
                      int32_t outputPitch);

@@ -68,7 +68,7 @@ static constexpr int32_t WideRowWords(int32_t lanes) { return (kCanvasRowPixels 
 // wide (16-bit words): the rows before the pass alike, the filtered ones
 // alike.
 struct ChunkRows {
-    int32_t lanes;            // chunks per row: 4, 8 or 16
+    int32_t lanes;            // chunks per row: 4 or 8
     const void* up;           // row above, filtered
     const void* old;          // this row before the pass, its spare step filled
     const void* below;        // the row below, before the pass
@@ -100,9 +100,8 @@ static inline uint32_t* OutputRow(uint32_t* output, int32_t outputPitch, int32_t
 // Runs one path over a run; the caller has made sure the processor has it.
 void RunTrailFilterPath(int32_t path, const FilterRun& run);
 
-// The paths, over a run of rows; the canvas has been checked. The SSE2, AVX2
-// and AVX-512 passes exist on x86-64 only.
+// The paths, over a run of rows; the canvas has been checked. The SSE2 and
+// AVX2 passes exist on x86-64 only.
 void TrailFilterPortableRun(const FilterRun& run);
 void TrailFilterSse2Run(const FilterRun& run);
 void TrailFilterAvx2Run(const FilterRun& run);
-void TrailFilterAvx512Run(const FilterRun& run);
