@@ -31,5 +31,4 @@ bool TrailFilterPathAvailable(TrailFilterPath path);
 TrailFilterPath TrailFilterBestPath();
 const char* TrailFilterPathName(TrailFilterPath path);  // "portable", "sse2", "avx2"
 // Runs the given path; an unavailable one falls back to the portable path.
-void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output,
-                     int32_t outputPitch);
+void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output, int32_t outputPitch);
