@@ -10,22 +10,9 @@
 #include "engine/canvas.h"
 #include "engine/random.h"
 #include "engine/trail_filter.h"
+#include "tests/random_crosses.h"
 
 namespace {
-
-// Five-pixel crosses with white centres in the live area.
-void PlotCrosses(Canvas& canvas, Rng& random, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t x = 3 + Rand(random) % 1019, y = 3 + Rand(random) % 713;
-        uint32_t* row = canvas.pixels + y * kCanvasWidth;
-        const uint32_t color = uint32_t(Rand(random)) << 9 ^ uint32_t(Rand(random));
-        row[x - 1] = color;
-        row[x + 1] = color;
-        row[x + kCanvasWidth] = color;
-        row[x - kCanvasWidth] = color;
-        row[x] = 0x00FFFFFF;
-    }
-}
 
 // A canvas as a running show leaves it: crosses drawn and filtered for a
 // number of frames, with streaks of every age.
@@ -39,7 +26,7 @@ struct ShowCanvas {
         canvas.bitsPerPixel = 32;
         AllocateCanvas(canvas);
         for (int32_t frame = 0; frame < 30; ++frame) {
-            PlotCrosses(canvas, random, 2000);
+            PlotRandomCrosses(canvas, random, 2000);
             TrailFilterReference(canvas, output.data(), kOutputWidth * 4);
         }
     }
@@ -52,7 +39,7 @@ void RunFrames(benchmark::State& state, Filter filter) {
     ShowCanvas show;
     for (auto _ : state) {
         state.PauseTiming();
-        PlotCrosses(show.canvas, show.random, 2000);
+        PlotRandomCrosses(show.canvas, show.random, 2000);
         state.ResumeTiming();
         filter(show.canvas, show.output.data(), kOutputWidth * 4);
         benchmark::ClobberMemory();

@@ -9,6 +9,7 @@
 #include "engine/canvas.h"
 #include "engine/random.h"
 #include "engine/trail_filter.h"
+#include "tests/random_crosses.h"
 
 namespace {
 
@@ -54,16 +55,6 @@ void Noise(Picture& p, Rng& random, int32_t percentLit) {
     for (int32_t i = 0; i < kWords; ++i) {
         const uint32_t word = uint32_t(Rand(random)) << 17 ^ uint32_t(Rand(random)) << 2 ^ uint32_t(Rand(random));
         p.canvas.pixels[i] = Rand(random) % 100 < percentLit ? word : 0;
-    }
-}
-
-// Five-pixel crosses with white centres, as the plotter draws them.
-void PlotCrosses(Picture& p, Rng& random, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t x = 3 + Rand(random) % 1019, y = 3 + Rand(random) % 713;
-        const uint32_t color = uint32_t(Rand(random)) << 9 ^ uint32_t(Rand(random));
-        p.Row(y)[x - 1] = p.Row(y)[x + 1] = p.Row(y + 1)[x] = p.Row(y - 1)[x] = color;
-        p.Row(y)[x] = 0x00FFFFFF;
     }
 }
 
@@ -165,7 +156,7 @@ TEST(TrailFilter, CanvasFedBackOverFramesStaysExact) {
     Rng random;
     Picture expected, before, actual;
     for (int32_t frame = 0; frame < 30 && !HasFailure(); ++frame) {
-        PlotCrosses(expected, random, frame < 15 ? 500 : 50);
+        PlotRandomCrosses(expected.canvas, random, frame < 15 ? 500 : 50);
         before.CopyCanvas(expected);
         TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
         for (TrailFilterPath path : AvailablePaths()) {
@@ -193,9 +184,15 @@ TEST(TrailFilter, OddCanvasesAreLeftAlone) {
     for (int32_t i = 0; i < kWords; ++i) changed += c.canvas.pixels[i] != 0x5A5A5A5Au;
     EXPECT_EQ(changed, 0);
     EXPECT_TRUE(c.image == Picture().image);
-    EXPECT_STREQ(TrailFilterPathName(TrailFilterPortable), "portable");
-    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterBestPath()));
-#if defined(__x86_64__) || defined(_M_X64)
+}
+
+// AVX2 wherever the processor has it, else SSE2, which every x86-64 has.
+TEST(TrailFilter, TakesAvx2FirstThenSse2) {
+    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterPortable));
+    if (TrailFilterPathAvailable(TrailFilterAvx2)) {
+        EXPECT_EQ(TrailFilterBestPath(), TrailFilterAvx2);
+    }
+#if defined(__x86_64__)
     EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterSse2));
     EXPECT_NE(TrailFilterBestPath(), TrailFilterPortable);
 #endif
