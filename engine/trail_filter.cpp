@@ -130,14 +130,19 @@ const char* TrailFilterPathName(TrailFilterPath path) {
 
 void TrailFilterWith(TrailFilterPath path, Canvas& canvas, uint32_t* output, int32_t outputPitch) {
     if (!CanvasFits(canvas)) return;
+    if (!TrailFilterPathAvailable(path)) path = TrailFilterPortable;
+    switch (path) {
 #if STARVANE_TRAIL_AVX2
-    if (path == TrailFilterAvx2 && TrailFilterPathAvailable(path))
-        return TrailFilterAvx2Pass(canvas.pixels, output, outputPitch);
+        case TrailFilterAvx2:
+            return TrailFilterAvx2Pass(canvas.pixels, output, outputPitch);
 #endif
 #if STARVANE_TRAIL_SSE2
-    if (path == TrailFilterSse2) return TrailFilterSse2Pass(canvas.pixels, output, outputPitch);
+        case TrailFilterSse2:
+            return TrailFilterSse2Pass(canvas.pixels, output, outputPitch);
 #endif
-    PortablePass(canvas.pixels, output, outputPitch);
+        default:
+            return PortablePass(canvas.pixels, output, outputPitch);
+    }
 }
 
 void TrailFilter(Canvas& canvas, uint32_t* output, int32_t outputPitch) {
