@@ -26,7 +26,7 @@ uint32_t Pack(uint64_t fields) {
 }
 
 // The new pixel from its left input and the pixel's place in the canvas.
-uint64_t Filtered(uint64_t left, const uint32_t* at) {
+inline uint64_t Filtered(uint64_t left, const uint32_t* at) {
     // at[1] past a row's end is the first pixel of the row below.
     return (left + Spread(at[-kCanvasWidth]) + Spread(at[1]) + Spread(at[kCanvasWidth])) >> 2 & kFieldBytes;
 }
@@ -38,17 +38,21 @@ uint64_t Triple(uint64_t fields) {
     return (tripled | (over >> 15) * 0xFF) & kFieldBytes;
 }
 
+// A row's output: apart from the canvas, so that the compiler vectorizes it.
+void ShowRow(const uint32_t* __restrict line, uint32_t* __restrict shown) {
+    for (int32_t x = 0; x < kCanvasWidth; ++x) shown[x] = Pack(Triple(Spread(line[x])));
+}
+
 // One pixel at a time, in place, in memory order.
 void PortablePass(uint32_t* pixels, uint32_t* output, int32_t outputPitch) {
     uint64_t left = 0;
     for (int32_t r = 1; r <= kFilteredRows; ++r) {
         uint32_t* line = pixels + r * kCanvasWidth;
-        uint32_t* shown = output != nullptr ? OutputRow(output, outputPitch, r + 24) : nullptr;
         for (int32_t x = 0; x < kCanvasWidth; ++x) {
             left = Filtered(left, line + x);
             line[x] = Pack(left);
-            if (shown != nullptr) shown[x] = Pack(Triple(left));
         }
+        if (output != nullptr) ShowRow(line, OutputRow(output, outputPitch, r + 24));
     }
 }
 
@@ -61,8 +65,10 @@ void TrailFilterReference(Canvas& canvas, uint32_t* output, int32_t outputPitch)
     const int32_t last = (kFilteredRows + 1) * kCanvasWidth - 1;
     for (int32_t q = first; q <= last; ++q) {
         uint8_t* shown = nullptr;
-        if (output != nullptr)
-            shown = reinterpret_cast<uint8_t*>(OutputRow(output, outputPitch, q / kCanvasWidth + 24) + q % kCanvasWidth);
+        if (output != nullptr) {
+            uint32_t* row = OutputRow(output, outputPitch, q / kCanvasWidth + 24);
+            shown = reinterpret_cast<uint8_t*>(row + q % kCanvasWidth);
+        }
         for (int32_t b = 0; b < 4; ++b) {
             const int32_t left = q == first ? 0 : bytes[4 * (q - 1) + b];
             const int32_t up = bytes[4 * (q - kCanvasWidth) + b];
@@ -81,8 +87,9 @@ void TrailFilterReference(Canvas& canvas, uint32_t* output, int32_t outputPitch)
 void SettleChunkStarts(const uint32_t* line, uint32_t* steps, int32_t lanes, const uint32_t* guesses) {
     const int32_t length = kCanvasWidth / lanes;
     for (int32_t p = 1; p < lanes; ++p) {
-        if (steps[(length - 1) * lanes + p - 1] == guesses[p]) continue;
-        uint64_t left = Spread(steps[(length - 1) * lanes + p - 1]);
+        const uint32_t start = steps[(length - 1) * lanes + p - 1];
+        if (start == guesses[p]) continue;
+        uint64_t left = Spread(start);
         for (int32_t t = 0; t < length; ++t) {
             left = Filtered(left, line + p * length + t);
             uint32_t& had = steps[t * lanes + p];
