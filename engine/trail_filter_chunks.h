@@ -156,7 +156,6 @@ template <class V>
 void FilterRow(const RowPass& pass) {
     constexpr int32_t lanes = V::kLanes, chunk = kCanvasWidth / lanes, step = lanes * 4;
     constexpr int32_t firstEarlyBlock = (chunk - kWarmUp) / 8 * 8;
-    constexpr int32_t prefetchEvery = chunk / 64;  // steps per cache line of a row, lanes * 4 bytes a step
     const uint32_t* up = pass.up;
     uint16_t* old = pass.old;
     uint16_t* below = pass.below;
@@ -195,10 +194,10 @@ void FilterRow(const RowPass& pass) {
             Step<V>(up + t * lanes, old + (t + 1) * step, below + t * step, x0, x1);
             V::Store(pass.row + t * lanes, V::PackUs(x0, x1));
             // Rows are moved in a cache line of every chunk at a time, an
-            // order the hardware does not fetch ahead for: the lines of the
-            // next row to move in, in memory order.
-            if (t % prefetchEvery == 0 && pass.nextBelow != nullptr)
-                V::Prefetch(pass.nextBelow + t * lanes);
+            // order the hardware does not fetch ahead for: the 64 lines of
+            // the next row to move in are asked for in memory order, spread
+            // over the steps.
+            if (t % (chunk / 64) == 0 && pass.nextBelow != nullptr) V::Prefetch(pass.nextBelow + t * lanes);
         }
     }
 }
