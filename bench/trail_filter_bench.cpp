@@ -10,22 +10,9 @@
 #include "engine/canvas.h"
 #include "engine/random.h"
 #include "engine/trail_filter.h"
+#include "tests/random_crosses.h"
 
 namespace {
-
-// Five-pixel crosses with white centres in the live area.
-void PlotCrosses(Canvas& canvas, Rng& random, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t x = 3 + Rand(random) % 1019, y = 3 + Rand(random) % 713;
-        uint32_t* row = canvas.pixels + y * kCanvasWidth;
-        const uint32_t color = uint32_t(Rand(random)) << 9 ^ uint32_t(Rand(random));
-        row[x - 1] = color;
-        row[x + 1] = color;
-        row[x + kCanvasWidth] = color;
-        row[x - kCanvasWidth] = color;
-        row[x] = 0x00FFFFFF;
-    }
-}
 
 // A canvas as a running show leaves it: crosses drawn and filtered for a
 // number of frames, with streaks of every age.
@@ -39,7 +26,7 @@ struct ShowCanvas {
         canvas.bitsPerPixel = 32;
         AllocateCanvas(canvas);
         for (int32_t frame = 0; frame < 30; ++frame) {
-            PlotCrosses(canvas, random, 2000);
+            PlotRandomCrosses(canvas, random, 2000);
             TrailFilterReference(canvas, output.data(), kOutputWidth * 4);
         }
     }
@@ -52,7 +39,7 @@ void RunFrames(benchmark::State& state, Filter filter) {
     ShowCanvas show;
     for (auto _ : state) {
         state.PauseTiming();
-        PlotCrosses(show.canvas, show.random, 2000);
+        PlotRandomCrosses(show.canvas, show.random, 2000);
         state.ResumeTiming();
         filter(show.canvas, show.output.data(), kOutputWidth * 4);
         benchmark::ClobberMemory();
@@ -62,23 +49,6 @@ void RunFrames(benchmark::State& state, Filter filter) {
 
 void BM_TrailFilterPath(benchmark::State& state, TrailFilterPath path) {
     RunFrames(state, [path](Canvas& c, uint32_t* out, int32_t pitch) { TrailFilterWith(path, c, out, pitch); });
-}
-
-// The pass shared with a helper thread, which sleeps between frames as in
-// the show; the counters give the share of frames that each way ended.
-void BM_TrailFilterSharedPath(benchmark::State& state, TrailFilterPath path) {
-    TrailFilterWorkers workers;
-    if (!StartTrailFilterWorkers(workers)) {
-        state.SkipWithError("one processor: no helper thread");
-        return;
-    }
-    RunFrames(state, [path, &workers](Canvas& c, uint32_t* out, int32_t pitch) {
-        TrailFilterWith(path, c, out, pitch, workers);
-    });
-    const double frames = double(workers.shared + workers.declined + workers.alone);
-    state.counters["shared"] = double(workers.shared) / frames;
-    state.counters["alone"] = double(workers.alone) / frames;
-    StopTrailFilterWorkers(workers);
 }
 
 void BM_TrailFilterReference(benchmark::State& state) { RunFrames(state, TrailFilterReference); }
@@ -99,20 +69,13 @@ void BM_MemoryFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_MemoryFloor)->Unit(benchmark::kMicrosecond);
 
-// BM_TrailFilter/<path> and BM_TrailFilterShared/<path> for each path this
-// processor has.
+// BM_TrailFilter/<path> for each path this processor has.
 const bool registered = [] {
     for (int32_t p = 0; p < kTrailFilterPathCount; ++p) {
         const TrailFilterPath path = TrailFilterPath(p);
         if (!TrailFilterPathAvailable(path)) continue;
         const std::string name = std::string("BM_TrailFilter/") + TrailFilterPathName(path);
         benchmark::RegisterBenchmark(name.c_str(), BM_TrailFilterPath, path)->Unit(benchmark::kMicrosecond);
-    }
-    for (int32_t p = 0; p < kTrailFilterPathCount; ++p) {
-        const TrailFilterPath path = TrailFilterPath(p);
-        if (!TrailFilterPathAvailable(path)) continue;
-        const std::string name = std::string("BM_TrailFilterShared/") + TrailFilterPathName(path);
-        benchmark::RegisterBenchmark(name.c_str(), BM_TrailFilterSharedPath, path)->Unit(benchmark::kMicrosecond);
     }
     return true;
 }();

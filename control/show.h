@@ -6,7 +6,6 @@
 #include <cstdint>
 #include "control/show_timers.h"
 #include "engine/canvas.h"
-#include "engine/trail_filter.h"
 #include "engine/world.h"
 #include "platform/platform.h"
 
@@ -16,8 +15,6 @@ constexpr int32_t kStyleCount = 45;
 struct Show {
     World world;
     Canvas canvas;
-    // The trail filter's helper thread, from start-up to shutdown.
-    TrailFilterWorkers filterWorkers;
     // Rows 0 to 29 are built in; 30 to 44 are filled at start-up.
     StyleCode StyleTable[kStyleCount] = {
         0x680005C0, 0x710085C0, 0x080005C0, 0x800005C0, 0x230005C0, 0x650005C0,

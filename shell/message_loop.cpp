@@ -54,7 +54,7 @@ void RunFrame(Show& show, int32_t frameRate) {
     uint32_t* output = platform.LockBackBuffer(pitch);
     // A back buffer that cannot be locked still gets the canvas filtered, so
     // the trails go on; only this frame's picture is lost.
-    TrailFilter(show.canvas, output, pitch, show.filterWorkers);
+    TrailFilter(show.canvas, output, pitch);
     if (output) platform.UnlockBackBuffer();
     platform.Present();
 }

@@ -41,8 +41,6 @@ bool StartShow(Show& show, Platform& platform, std::optional<uint32_t> seed, con
         *reason = "out of memory";
         return false;
     }
-    // Without a second core the filter runs on this thread alone.
-    StartTrailFilterWorkers(show.filterWorkers);
     SpawnGrandBurst(show.world, 512, 384);
     return true;
 }
@@ -51,7 +49,6 @@ void StopShow(Show& show) {
     Platform& platform = *show.platform;
     platform.RestoreDisplay();
     platform.ReleaseDisplay();
-    StopTrailFilterWorkers(show.filterWorkers);
     if (show.canvas.block) FreeCanvas(show.canvas);
     DestroyPool(show.world.pool);
 }

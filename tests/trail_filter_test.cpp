@@ -1,5 +1,5 @@
-// The trail filter: the per-byte rule on a known impulse, and every path,
-// alone and shared with a helper thread, against the reference.
+// The trail filter: the per-byte rule on a known impulse, and every path
+// against the reference.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include "engine/canvas.h"
 #include "engine/random.h"
 #include "engine/trail_filter.h"
+#include "tests/random_crosses.h"
 
 namespace {
 
@@ -57,46 +58,34 @@ void Noise(Picture& p, Rng& random, int32_t percentLit) {
     }
 }
 
-// Five-pixel crosses with white centres, as the plotter draws them.
-void PlotCrosses(Picture& p, Rng& random, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t x = 3 + Rand(random) % 1019, y = 3 + Rand(random) % 713;
-        const uint32_t color = uint32_t(Rand(random)) << 9 ^ uint32_t(Rand(random));
-        p.Row(y)[x - 1] = p.Row(y)[x + 1] = p.Row(y + 1)[x] = p.Row(y - 1)[x] = color;
-        p.Row(y)[x] = 0x00FFFFFF;
-    }
-}
-
-enum Verdict { kAnyVerdict, kShared, kDeclined };  // of a patient helper
 struct Case {
     const char* name;
-    Verdict verdict;
     void (*fill)(Picture&, Rng&);
 };
 const Case kCases[] = {
-    {"dense random", kShared, [](Picture& p, Rng& r) { Noise(p, r, 100); }},
-    {"sparse random", kShared, [](Picture& p, Rng& r) { Noise(p, r, 3); }},
-    // Rows 0, 717 and 718 too: the helper's runs from the two extremes never meet.
-    {"all 255", kDeclined, [](Picture& p, Rng&) { std::memset(p.canvas.pixels, 0xFF, kWords * 4); }},
+    {"dense random", [](Picture& p, Rng& r) { Noise(p, r, 100); }},
+    {"sparse random", [](Picture& p, Rng& r) { Noise(p, r, 3); }},
+    // Rows 0, 717 and 718 too.
+    {"all 255", [](Picture& p, Rng&) { std::memset(p.canvas.pixels, 0xFF, kWords * 4); }},
     // Each chunk settles on 169 or 170 by its left input, so every guess is wrong.
-    {"all 255 below a black row 0", kAnyVerdict,
+    {"all 255 below a black row 0",
      [](Picture& p, Rng&) { std::memset(p.Row(1), 0xFF, (kWords - kCanvasWidth) * 4); }},
-    {"saturated rows", kAnyVerdict,
+    {"saturated rows",
      [](Picture& p, Rng&) {
          for (int32_t y = 0; y < kCanvasHeight; y += 3) std::memset(p.Row(y), 0xFF, kCanvasWidth * 4);
      }},
-    {"bright edge columns and chunk seams", kAnyVerdict,
+    {"bright edge columns and chunk seams",
      [](Picture& p, Rng&) {
          for (int32_t y = 0; y < kCanvasHeight; ++y)
              for (int32_t x : {0, 1, 127, 128, 255, 256, 511, 512, 1022, 1023}) p.Row(y)[x] = 0xFFFFFFFF;
      }},
-    {"single bright pixels at row ends", kAnyVerdict,
+    {"single bright pixels at row ends",
      [](Picture& p, Rng&) {
          p.Row(1)[0] = p.Row(1)[1023] = p.Row(0)[1023] = p.Row(716)[1023] = p.Row(717)[0] = 0xFFFFFFFF;
          p.Row(200)[1023] = 0x00FF00FF;
          p.Row(201)[0] = 0xFF00FF00;
      }},
-    {"bright pixels around the split", kAnyVerdict,
+    {"bright pixels down both edges and a diagonal",
      [](Picture& p, Rng&) {
          for (int32_t y = 340; y < 420; ++y) p.Row(y)[0] = p.Row(y)[1023] = p.Row(y)[5 * y % 1024] = 0xFFFFFFFFu;
      }},
@@ -137,12 +126,9 @@ TEST(TrailFilter, SingleBrightByteSpreadsDownAndRight) {
         }
 }
 
-// Every path, alone (also with a padded or null output) and shared with a
-// patient helper, against the reference on each case.
-TEST(TrailFilter, EveryPathAloneAndSharedMatchesReference) {
-    TrailFilterWorkers none, workers;
-    const bool helper = StartTrailFilterWorkers(workers);
-    workers.patient = true;  // every frame gets the helper's verdict
+// Every path, with a plain, a padded and a null output, against the
+// reference on each case.
+TEST(TrailFilter, EveryPathMatchesReference) {
     Rng random;
     SeedRandom(random, 12345);
     for (const Case& k : kCases) {
@@ -153,98 +139,60 @@ TEST(TrailFilter, EveryPathAloneAndSharedMatchesReference) {
         for (TrailFilterPath path : AvailablePaths()) {
             const char* name = TrailFilterPathName(path);
             actual.CopyCanvas(start);
-            TrailFilterWith(path, actual.canvas, nullptr, 0, none);
+            TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch);
+            EXPECT_TRUE(actual.SameAs(expected)) << name << ", " << k.name;
+            actual.CopyCanvas(start);
+            TrailFilterWith(path, actual.canvas, nullptr, 0);
             EXPECT_TRUE(actual.SameCanvas(expected)) << name << ", " << k.name << ", null output";
             padded.CopyCanvas(start);
             TrailFilterWith(path, padded.canvas, padded.image.data(), padded.pitch);
             EXPECT_TRUE(padded.SameAs(expected)) << name << ", " << k.name << ", padded output";
-            if (!helper) continue;
-            const int64_t shared = workers.shared, declined = workers.declined;
-            actual.CopyCanvas(start);
-            TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch, workers);
-            EXPECT_TRUE(actual.SameAs(expected)) << name << ", " << k.name << ", shared";
-            const int64_t counted = k.verdict == kShared ? workers.shared - shared : workers.declined - declined;
-            EXPECT_TRUE(k.verdict == kAnyVerdict || counted == 1) << name << ", " << k.name << ": verdict";
         }
     }
-    StopTrailFilterWorkers(workers);
-    EXPECT_EQ(workers.crew, nullptr);
-    EXPECT_EQ(none.shared + none.declined + none.alone, 0);
 }
 
-// Crosses drawn onto the last frame's canvas, as in the show; the helper is not waited for.
+// Crosses drawn onto the last frame's canvas, as in the show.
 TEST(TrailFilter, CanvasFedBackOverFramesStaysExact) {
-    TrailFilterWorkers none, workers;
-    StartTrailFilterWorkers(workers);
     Rng random;
     Picture expected, before, actual;
     for (int32_t frame = 0; frame < 30 && !HasFailure(); ++frame) {
-        PlotCrosses(expected, random, frame < 15 ? 500 : 50);
+        PlotRandomCrosses(expected.canvas, random, frame < 15 ? 500 : 50);
         before.CopyCanvas(expected);
         TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
-        for (TrailFilterPath path : AvailablePaths())
-            for (TrailFilterWorkers* w : {&none, &workers}) {
-                actual.CopyCanvas(before);
-                TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch, *w);
-                EXPECT_TRUE(actual.SameAs(expected)) << TrailFilterPathName(path) << (w == &none ? "" : ", shared")
-                                                     << ", frame " << frame;
-            }
+        for (TrailFilterPath path : AvailablePaths()) {
+            actual.CopyCanvas(before);
+            TrailFilterWith(path, actual.canvas, actual.image.data(), kPitch);
+            EXPECT_TRUE(actual.SameAs(expected)) << TrailFilterPathName(path) << ", frame " << frame;
+        }
     }
-    StopTrailFilterWorkers(workers);
 }
 
-TEST(TrailFilter, AnySplitRowWaitedForOrNotGivesThePlainResult) {
-    TrailFilterWorkers workers;
-    if (!StartTrailFilterWorkers(workers)) GTEST_SKIP() << "one processor: no helper thread";
-    workers.fixedSplit = true;
-    Rng random;
-    Picture start, expected, actual;
-    PlotCrosses(start, random, 6000);
-    expected.CopyCanvas(start);
-    TrailFilterReference(expected.canvas, expected.image.data(), kPitch);
-    for (int32_t split : {kTrailFilterSplitFirst, 26, 100, 383, 700, kTrailFilterSplitLast, 0, 9999})
-        for (bool patient : {true, false}) {  // not waiting, the frame is often taken back
-            workers.patient = patient;
-            workers.splitRow = split;
-            const int64_t shared = workers.shared;
-            actual.CopyCanvas(start);
-            TrailFilterWith(TrailFilterBestPath(), actual.canvas, actual.image.data(), kPitch, workers);
-            EXPECT_TRUE(actual.SameAs(expected)) << "split " << split << (patient ? "" : ", late helper");
-            EXPECT_TRUE(!patient || workers.shared == shared + 1) << "split " << split;
-            EXPECT_EQ(workers.splitRow, split);  // kept as set
-        }
-    StopTrailFilterWorkers(workers);
+TEST(TrailFilter, OddCanvasesAreLeftAlone) {
+    Picture c;
+    std::memset(c.canvas.pixels, 0x5A, kWords * 4);
+    const Canvas kept = c.canvas;
+    for (int32_t odd = 0; odd < 4; ++odd) {
+        Canvas wrong = kept;
+        if (odd == 0) wrong.height = 718;
+        if (odd == 1) wrong.pitch = 4100;
+        if (odd == 2) wrong.bitsPerPixel = 0;  // as FreeCanvas leaves it
+        if (odd == 3) wrong.pixels = nullptr;
+        TrailFilter(wrong, c.image.data(), kPitch);
+        TrailFilterReference(wrong, c.image.data(), kPitch);
+    }
+    int32_t changed = 0;
+    for (int32_t i = 0; i < kWords; ++i) changed += c.canvas.pixels[i] != 0x5A5A5A5Au;
+    EXPECT_EQ(changed, 0);
+    EXPECT_TRUE(c.image == Picture().image);
 }
 
-TEST(TrailFilter, WorkersStartAndStopAndOddCanvasesAreLeftAlone) {
-    TrailFilterWorkers none;
-    StopTrailFilterWorkers(none);  // nothing to stop
-    for (int32_t round = 0; round < 3; ++round) {
-        TrailFilterWorkers workers;
-        EXPECT_TRUE(!StartTrailFilterWorkers(workers) || StartTrailFilterWorkers(workers));  // kept
-        Picture c;
-        std::memset(c.canvas.pixels, 0x5A, kWords * 4);
-        const Canvas kept = c.canvas;
-        for (int32_t odd = 0; odd < 4; ++odd) {
-            Canvas wrong = kept;
-            if (odd == 0) wrong.height = 718;
-            if (odd == 1) wrong.pitch = 4100;
-            if (odd == 2) wrong.bitsPerPixel = 0;  // as FreeCanvas leaves it
-            if (odd == 3) wrong.pixels = nullptr;
-            TrailFilter(wrong, c.image.data(), kPitch);
-            TrailFilterReference(wrong, c.image.data(), kPitch);
-            TrailFilter(wrong, c.image.data(), kPitch, workers);
-        }
-        int32_t changed = 0;
-        for (int32_t i = 0; i < kWords; ++i) changed += c.canvas.pixels[i] != 0x5A5A5A5Au;
-        EXPECT_EQ(changed, 0);
-        EXPECT_TRUE(c.image == Picture().image);
-        StopTrailFilterWorkers(workers);
-        EXPECT_EQ(workers.crew, nullptr);
+// AVX2 wherever the processor has it, else SSE2, which every x86-64 has.
+TEST(TrailFilter, TakesAvx2FirstThenSse2) {
+    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterPortable));
+    if (TrailFilterPathAvailable(TrailFilterAvx2)) {
+        EXPECT_EQ(TrailFilterBestPath(), TrailFilterAvx2);
     }
-    EXPECT_STREQ(TrailFilterPathName(TrailFilterPortable), "portable");
-    EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterBestPath()));
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(__x86_64__)
     EXPECT_TRUE(TrailFilterPathAvailable(TrailFilterSse2));
     EXPECT_NE(TrailFilterBestPath(), TrailFilterPortable);
 #endif
