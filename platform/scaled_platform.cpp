@@ -108,6 +108,7 @@ void ScaledPlatform::ClearSurfaces() {
     if (!picture_) return;
     for (int32_t y = 0; y < kScreenHeight; ++y) std::fill_n(picture_ + size_t(y) * size_t(pitch_), kScreenWidth, 0u);
     ShowRows({0, kScreenHeight});
+    std::fill(lit_.begin(), lit_.end(), ColumnSpan());
 }
 
 void ScaledPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t count) {
