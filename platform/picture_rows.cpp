@@ -7,14 +7,16 @@
 
 namespace {
 
-// Whether any of the `count` pixels (a multiple of 8) is lit.
-inline bool AnyLit8(const uint32_t* p) {
+// Whether any of 16 pixels is lit.
+inline bool AnyLit16(const uint32_t* p) {
 #ifdef __SSE2__
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(a, b), _mm_setzero_si128())) != 0xFFFF;
+    auto load = [p](int32_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)); };
+    const __m128i any = _mm_or_si128(_mm_or_si128(load(0), load(4)), _mm_or_si128(load(8), load(12)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF;
 #else
-    return (p[0] | p[1] | p[2] | p[3] | p[4] | p[5] | p[6] | p[7]) != 0;
+    uint32_t any = 0;
+    for (int32_t i = 0; i < 16; ++i) any |= p[i];
+    return any != 0;
 #endif
 }
 
@@ -22,12 +24,12 @@ inline bool AnyLit8(const uint32_t* p) {
 
 ColumnSpan LitColumns(const uint32_t* row, int32_t width) {
     int32_t left = 0;
-    // Eight pixels a step from the left until one is lit.
-    while (left + 8 <= width && !AnyLit8(row + left)) left += 8;
+    // Sixteen pixels a step from the left until one is lit.
+    while (left + 16 <= width && !AnyLit16(row + left)) left += 16;
     while (left < width && row[left] == 0) ++left;
     if (left == width) return {};
     int32_t right = width;
-    while (right - 8 >= left && !AnyLit8(row + right - 8)) right -= 8;
+    while (right - 16 >= left && !AnyLit16(row + right - 16)) right -= 16;
     while (row[right - 1] == 0) --right;
     return {left, right};
 }

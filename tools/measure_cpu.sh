@@ -152,13 +152,13 @@ sort -k1,1V -k2,2 -k3,3 "$work/results.txt" | awk '
         if (key == "") return
         n = split(tot, all, " "); lo = all[1]; hi = all[1]
         for (i = 1; i <= n; i++) { if (all[i] + 0 < lo + 0) lo = all[i]; if (all[i] + 0 > hi + 0) hi = all[i] }
-        split(key, k, SUBSEP)
-        printf "%-10s %-5s %-7s %5.1f %% (%.1f-%.1f)   %-8.1f %-8.1f %-9.1f %s  %s\n", k[1], k[2], k[3], median(tot),
+        split(key, part, SUBSEP)
+        printf "%-10s %-5s %-7s %5.1f %% (%.1f-%.1f)   %-8.1f %-8.1f %-9.1f %s  %s\n", part[1], part[2], part[3], median(tot),
             lo, hi, median(sh), median(xs), median(mem), median(fps), median(lit)
     }
     {
-        k = $1 SUBSEP $2 SUBSEP $3
-        if (k != key) { flush(); key = k; tot = sh = xs = mem = fps = lit = "" }
+        this = $1 SUBSEP $2 SUBSEP $3
+        if (this != key) { flush(); key = this; tot = sh = xs = mem = fps = lit = "" }
         tot = tot " " ($4 + $5); sh = sh " " $4; xs = xs " " $5; mem = mem " " $6; fps = fps " " $7; lit = lit " " $8
     }
     END { flush() }'
