@@ -57,7 +57,8 @@ void ScaleLine(const PictureScaler& s, const uint32_t* __restrict from, int32_t 
 
 // The scaled line of a source row holding at least columns `need`, kept for
 // the destination rows that reuse it.
-const uint32_t* ScaledLine(PictureScaler& s, const uint32_t* source, int32_t row, ColumnSpan need) {
+const uint32_t* ScaledLine(PictureScaler& s, const uint32_t* source, int32_t sourcePitch, int32_t row,
+                           ColumnSpan need) {
     for (int slot = 0; slot < 2; ++slot) {
         const ColumnSpan& held = s.lineColumns[slot];
         if (s.lineRow[slot] == row && held.left <= need.left && held.right >= need.right)
@@ -67,7 +68,7 @@ const uint32_t* ScaledLine(PictureScaler& s, const uint32_t* source, int32_t row
     // are visited downwards.
     int slot = s.lineRow[0] < s.lineRow[1] ? 0 : 1;
     if (s.lineRow[0] == row || s.lineRow[1] == row) slot = s.lineRow[0] == row ? 0 : 1;
-    ScaleLine(s, source + size_t(row) * kScreenWidth, need.left, need.right, s.lines[slot].data());
+    ScaleLine(s, source + size_t(row) * size_t(sourcePitch), need.left, need.right, s.lines[slot].data());
     s.lineRow[slot] = row;
     s.lineColumns[slot] = need;
     return s.lines[slot].data();
@@ -104,37 +105,8 @@ void SetScaledSize(PictureScaler& s, int32_t width, int32_t height) {
     for (auto& line : s.lines) line.assign(size_t(s.width), 0u);
 }
 
-// Columns [left, right) of two rows from the first to the last that differ,
-// compared in blocks from both ends; empty when the rows are the same.
-ColumnSpan DifferingColumns(const uint32_t* a, const uint32_t* b, int32_t left, int32_t right) {
-    constexpr int32_t kBlock = 64;
-    while (left < right) {
-        const int32_t n = std::min(kBlock, right - left);
-        if (std::memcmp(a + left, b + left, size_t(n) * 4) != 0) break;
-        left += n;
-    }
-    if (left >= right) return {};
-    while (a[left] == b[left]) ++left;
-    for (;;) {
-        const int32_t n = std::min(kBlock, right - left);
-        if (std::memcmp(a + right - n, b + right - n, size_t(n) * 4) != 0) break;
-        right -= n;
-    }
-    while (a[right - 1] == b[right - 1]) --right;
-    return {left, right};
-}
-
-void AddColumns(ColumnSpan& span, int32_t left, int32_t right) {
-    if (left >= right) return;
-    if (span.left >= span.right) {
-        span = {left, right};
-        return;
-    }
-    span = {std::min(span.left, left), std::max(span.right, right)};
-}
-
-void ScaleRows(PictureScaler& s, const uint32_t* source, const ColumnSpan* changed, uint32_t* target, int32_t pitch,
-               std::vector<PixelRect>& rects) {
+void ScaleRows(PictureScaler& s, const uint32_t* source, int32_t sourcePitch, const ColumnSpan* changed,
+               uint32_t* target, int32_t pitch, std::vector<PixelRect>& rects) {
     rects.clear();
     if (s.width <= 0) return;
     // Rows next to each other go in one rectangle, wide enough for both.
@@ -152,7 +124,7 @@ void ScaleRows(PictureScaler& s, const uint32_t* source, const ColumnSpan* chang
         for (int32_t y = 0; y < kScreenHeight; ++y) {
             const ColumnSpan c = changed[y];
             if (c.left >= c.right) continue;
-            std::memcpy(target + size_t(y) * size_t(pitch) + c.left, source + size_t(y) * kScreenWidth + c.left,
+            std::memcpy(target + size_t(y) * size_t(pitch) + c.left, source + size_t(y) * size_t(sourcePitch) + c.left,
                         size_t(c.right - c.left) * 4);
             add(y, c);
         }
@@ -168,7 +140,7 @@ void ScaleRows(PictureScaler& s, const uint32_t* source, const ColumnSpan* chang
             const int32_t only = w == 0 ? row : row + 1;
             const ColumnSpan columns = DestinationColumns(s, changed[only]);
             if (columns.left >= columns.right) continue;
-            const uint32_t* line = ScaledLine(s, source, only, columns);
+            const uint32_t* line = ScaledLine(s, source, sourcePitch, only, columns);
             std::memcpy(out + columns.left, line + columns.left, size_t(columns.right - columns.left) * 4);
             add(y, columns);
         } else {
@@ -176,8 +148,8 @@ void ScaleRows(PictureScaler& s, const uint32_t* source, const ColumnSpan* chang
             AddColumns(either, changed[row + 1].left, changed[row + 1].right);
             const ColumnSpan columns = DestinationColumns(s, either);
             if (columns.left >= columns.right) continue;
-            const uint32_t* a = ScaledLine(s, source, row, columns);
-            const uint32_t* b = ScaledLine(s, source, row + 1, columns);
+            const uint32_t* a = ScaledLine(s, source, sourcePitch, row, columns);
+            const uint32_t* b = ScaledLine(s, source, sourcePitch, row + 1, columns);
             MixLines(a + columns.left, b + columns.left, w, out + columns.left, columns.right - columns.left);
             add(y, columns);
         }

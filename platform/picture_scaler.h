@@ -5,16 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <vector>
-
-// Columns [left, right) of a row; empty when left >= right.
-struct ColumnSpan {
-    int32_t left = 0, right = 0;
-};
-
-// A rectangle of the scaled picture: columns [left, right), rows [top, bottom).
-struct PixelRect {
-    int32_t left, top, right, bottom;
-};
+#include "platform/picture_rows.h"
 
 struct PictureScaler {
     int32_t width = 0, height = 0;  // the size scaled to
@@ -33,17 +24,10 @@ struct PictureScaler {
 
 void SetScaledSize(PictureScaler& scaler, int32_t width, int32_t height);
 
-// Columns of two rows, from the first to the last of [left, right) that
-// differ; empty when they are the same.
-ColumnSpan DifferingColumns(const uint32_t* a, const uint32_t* b, int32_t left, int32_t right);
-
-// Widens `span` to take in columns [left, right).
-void AddColumns(ColumnSpan& span, int32_t left, int32_t right);
-
 // Scales again every destination pixel that depends on a changed source
 // pixel, as `changed` tells per source row (768 of them). `source` is
-// 1024 x 768, packed; `target` is the top-left pixel of the scaled picture,
+// 1024 x 768, rows sourcePitch pixels apart; `target` is the top-left pixel of the scaled picture,
 // `pitch` its row distance in pixels. The rectangles written are stored in
 // `rects`, top to bottom, rows next to each other merged.
-void ScaleRows(PictureScaler& scaler, const uint32_t* source, const ColumnSpan* changed, uint32_t* target,
-               int32_t pitch, std::vector<PixelRect>& rects);
+void ScaleRows(PictureScaler& scaler, const uint32_t* source, int32_t sourcePitch, const ColumnSpan* changed,
+               uint32_t* target, int32_t pitch, std::vector<PixelRect>& rects);

@@ -53,10 +53,10 @@ void StopShow(Show& show) {
     DestroyPool(show.world.pool);
 }
 
-int RunShow(Platform& platform) {
+int RunShow(Platform& platform, std::optional<uint32_t> seed) {
     auto show = std::make_unique<Show>();
     const char* reason = nullptr;
-    if (!StartShow(*show, platform, std::nullopt, &reason)) {
+    if (!StartShow(*show, platform, seed, &reason)) {
         std::fprintf(stderr, "starvane: %s\n", reason);
         return 1;
     }

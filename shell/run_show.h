@@ -7,8 +7,9 @@
 #include "platform/platform.h"
 
 // Runs the whole show on a platform. Exit status: 0 after a normal end, 1
-// when the show cannot start (one line on standard error says why).
-int RunShow(Platform& platform);
+// when the show cannot start (one line on standard error says why). The
+// generator is seeded with `seed` when given, else with the time.
+int RunShow(Platform& platform, std::optional<uint32_t> seed = std::nullopt);
 
 // Start-up up to the first grand burst. The generator is seeded with `seed`
 // when given, else with the platform's time in seconds. On failure returns

@@ -31,7 +31,7 @@ Scaled ScaleAll(PictureScaler& s, const std::vector<uint32_t>& source, int32_t t
     if (!into) pixels.assign(size_t(s.width) * size_t(s.height), 0xDEADBEEFu);
     std::vector<ColumnSpan> changed(kScreenHeight);
     for (int32_t y = top; y < bottom; ++y) changed[size_t(y)] = {left, right};
-    ScaleRows(s, source.data(), changed.data(), pixels.data(), s.width, out.spans);
+    ScaleRows(s, source.data(), kScreenWidth, changed.data(), pixels.data(), s.width, out.spans);
     if (into) out.pixels = *into;
     return out;
 }
@@ -169,38 +169,5 @@ TEST(PictureScaler, RewritesOnlyWhatChanged) {
         // Two changed rows far apart: two rectangles.
         EXPECT_EQ(ScaleAll(s, picture, 0, 1, &target).spans.size() + ScaleAll(s, picture, 700, 701, &target).spans.size(),
                   2u);
-    }
-}
-
-TEST(PictureScaler, AddColumnsWidensOrStarts) {
-    ColumnSpan span;
-    AddColumns(span, 5, 5);  // empty: nothing
-    EXPECT_GE(span.left, span.right);
-    AddColumns(span, 10, 20);
-    AddColumns(span, 3, 4);
-    AddColumns(span, 30, 31);
-    EXPECT_EQ(span.left, 3);
-    EXPECT_EQ(span.right, 31);
-}
-
-TEST(PictureScaler, DifferingColumnsFindBothEnds) {
-    const struct {
-        std::vector<int32_t> differ;  // columns set in the second row
-        int32_t left, right, wantLeft, wantRight;
-    } cases[] = {
-        {{}, 0, 1024, 0, 0},        {{0}, 0, 1024, 0, 1},        {{1023}, 0, 1024, 1023, 1024},
-        {{63, 64}, 0, 1024, 63, 65}, {{5, 900}, 0, 1024, 5, 901}, {{5, 900}, 6, 900, 0, 0},
-        {{5, 900}, 5, 6, 5, 6},     {{127, 128, 500}, 100, 300, 127, 129},
-    };
-    for (const auto& c : cases) {
-        std::vector<uint32_t> a(1024, 0x123456u), b = a;
-        for (int32_t x : c.differ) b[size_t(x)] ^= 1;
-        const ColumnSpan d = DifferingColumns(a.data(), b.data(), c.left, c.right);
-        if (c.wantLeft >= c.wantRight) {
-            EXPECT_GE(d.left, d.right) << c.left << ".." << c.right;
-        } else {
-            EXPECT_EQ(d.left, c.wantLeft) << c.left << ".." << c.right;
-            EXPECT_EQ(d.right, c.wantRight) << c.left << ".." << c.right;
-        }
     }
 }

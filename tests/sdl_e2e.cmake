@@ -30,3 +30,14 @@ if(TARGET starvane)
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/xscreensaver_e2e.sh $<TARGET_FILE:starvane> ${CMAKE_BINARY_DIR}/xscreensaver-e2e)
   set_tests_properties(xscreensaver_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
 endif()
+
+# The screen read back against the show's own picture at three sizes, on
+# both present paths, and a covered window presenting nothing
+# (tests/present_e2e.sh with tests/x11/present_check.cpp).
+if(TARGET starvane_sdl AND X11_FOUND)
+  add_executable(present-check ${CMAKE_CURRENT_LIST_DIR}/x11/present_check.cpp)
+  target_link_libraries(present-check PRIVATE starvane_sdl X11::X11)
+  add_test(NAME present_e2e
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/present_e2e.sh $<TARGET_FILE:present-check> ${CMAKE_BINARY_DIR}/present-e2e)
+  set_tests_properties(present_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+endif()

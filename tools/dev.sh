@@ -12,7 +12,7 @@ mode=${1:-show}
 
 # Packages the build and the show need, then those only the tests need.
 show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libx11-dev libxext-dev)
-test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils xauth
+test_packages=(libgtest-dev libbenchmark-dev libpixman-1-dev linux-perf xvfb xdotool x11-apps x11-utils xauth
   imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri xscreensaver procps
   emscripten chromium nodejs clang-14 libclang-rt-14-dev)
 # The manual pages' source format; then the Debian package and its validators.

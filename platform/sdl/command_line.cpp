@@ -10,6 +10,15 @@ const char kLaunchHelp[] =
     "\n"
     "  --window [WxH]    an ordinary resizable window (default 1024x768)\n"
     "  --display N       full screen on monitor N (0 is the first)\n"
+    "  --monitors one|all  in full screen, the show on one monitor and the\n"
+    "                    others black (one, the default), or on every monitor\n"
+    "                    at its own size (all)\n"
+    "  --present cpu|gpu the picture scaled by the processor, or drawn by the\n"
+    "                    GPU; by default the GPU only where it is hardware\n"
+    "  --seed N          the show's random numbers from N (0 to 4294967295),\n"
+    "                    not from the time: every run shows the same\n"
+    "  --verbose         the present path on stderr, and at the end the frames\n"
+    "                    shown and their mean rate\n"
     "  --window-id ID    draw into the X window ID (0x... hex or decimal)\n"
     "  --root            draw into the window XSCREENSAVER_WINDOW names, else\n"
     "                    into the root window (for screensaver daemons)\n"
@@ -171,6 +180,31 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
                 return false;
             }
             options.display = int32_t(n);
+        } else if (dashes == 2 && name == "monitors") {
+            if (!takeValue()) return false;
+            if (value != "one" && value != "all") {
+                error = "--monitors: '" + value + "' is neither one nor all";
+                return false;
+            }
+            options.monitors = value == "all" ? MonitorChoice::All : MonitorChoice::One;
+        } else if (dashes == 2 && name == "present") {
+            if (!takeValue()) return false;
+            if (value != "cpu" && value != "gpu") {
+                error = "--present: '" + value + "' is neither cpu nor gpu";
+                return false;
+            }
+            options.present = value == "gpu" ? PresentPath::Gpu : PresentPath::Cpu;
+        } else if (dashes == 2 && name == "seed") {
+            if (!takeValue()) return false;
+            uint64_t n = 0;
+            if (!ParseUnsigned(value, UINT32_MAX, n)) {
+                error = "--seed: '" + value + "' is not a whole number from 0 to 4294967295";
+                return false;
+            }
+            options.seeded = true;
+            options.seed = uint32_t(n);
+        } else if (dashes == 2 && name == "verbose" && flag) {
+            options.verbose = true;
         } else if (dashes == 1 && (name == "window" || name == "install" || name == "noinstall" || name == "mono" ||
                                    name == "fps" || name == "no-fps")) {
             // What a screensaver daemon passes to every program: nothing to do.
@@ -180,6 +214,16 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
             error = "unknown option '" + word + "' (see --help)";
             return false;
         }
+    }
+    if (options.present == PresentPath::Gpu &&
+        (options.target == ShowTarget::ForeignWindow || options.target == ShowTarget::RootWindow)) {
+        error = std::string("--present gpu cannot be used with ") + TargetOption(options.target);
+        return false;
+    }
+    if (options.monitors == MonitorChoice::All && (options.display >= 0 || options.target != ShowTarget::FullScreen)) {
+        error = options.display >= 0 ? "--monitors all cannot be used with --display"
+                                     : std::string("--monitors all cannot be used with ") + TargetOption(options.target);
+        return false;
     }
     if (options.display >= 0 && targetGiven && options.target != ShowTarget::Window) {
         error = std::string("--display cannot be used with ") + TargetOption(options.target);

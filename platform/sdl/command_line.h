@@ -13,11 +13,24 @@ enum class ShowTarget {
     RootWindow,     // XSCREENSAVER_WINDOW, else the root window (--root)
 };
 
+// Which monitors show the picture in full screen: one (the others black) or
+// every one, each scaled to its own size.
+enum class MonitorChoice { One, All };
+// How the picture reaches the screen: scaled on the processor into the
+// window's pixels, or drawn by the GPU from a texture; Auto takes the GPU
+// only where it is real hardware.
+enum class PresentPath { Auto, Cpu, Gpu };
+
 struct LaunchOptions {
     ShowTarget target = ShowTarget::FullScreen;
     int32_t width = 1024, height = 768;  // --window size
     uint32_t windowId = 0;               // --window-id
     int32_t display = -1;                // --display N; -1: the one under the pointer
+    MonitorChoice monitors = MonitorChoice::One;
+    PresentPath present = PresentPath::Auto;
+    bool verbose = false;  // the present path and the frame figures on stderr
+    bool seeded = false;   // --seed N: the show's generator starts from seed
+    uint32_t seed = 0;
     bool help = false;
     bool version = false;
 };

@@ -23,6 +23,7 @@ struct ForeignWindow {
     XShmSegmentInfo shm = {};
     bool shared = false;  // the image lives in shared memory
     bool gone = false;    // the window was destroyed
+    bool viewable = true; // mapped, with every ancestor mapped, when taken
 };
 
 namespace {
@@ -148,10 +149,11 @@ ForeignWindow* OpenForeignWindow(bool useRoot, uint32_t id, std::string& error, 
     w->gc = XCreateGC(display, window, 0, nullptr);
     // Only one client may take button presses on a window: ask for them
     // only where nobody has.
-    long mask = ExposureMask | StructureNotifyMask;
+    const long watch = ExposureMask | StructureNotifyMask | VisibilityChangeMask;
+    long mask = watch;
     if (!(a.all_event_masks & ButtonPressMask)) mask |= ButtonPressMask;
-    if (Refused(display, [&] { XSelectInput(display, window, mask); }))
-        XSelectInput(display, window, ExposureMask | StructureNotifyMask);
+    if (Refused(display, [&] { XSelectInput(display, window, mask); })) XSelectInput(display, window, watch);
+    w->viewable = a.map_state == IsViewable;
     return w;
 }
 
@@ -180,11 +182,13 @@ bool CheckForeignSize(ForeignWindow* w) {
     if (a.width == w->width && a.height == w->height) return false;
     w->width = a.width;
     w->height = a.height;
-    DropImage(w);
     return true;
 }
 
+bool ForeignViewable(const ForeignWindow* w) { return w->viewable; }
+
 uint32_t* ForeignPixels(ForeignWindow* w, int32_t& pitch) {
+    if (w->image && (w->image->width != w->width || w->image->height != w->height)) DropImage(w);
     if (!w->image && !MakeImage(w)) return nullptr;
     pitch = w->image->bytes_per_line / 4;
     return reinterpret_cast<uint32_t*>(w->image->data);
@@ -192,6 +196,7 @@ uint32_t* ForeignPixels(ForeignWindow* w, int32_t& pitch) {
 
 void PutForeignRows(ForeignWindow* w, int32_t x, int32_t width, int32_t top, int32_t bottom) {
     if (!w->image || w->gone || top >= bottom || width <= 0) return;
+    if (bottom > w->image->height || x + width > w->image->width) return;
     const unsigned rows = unsigned(bottom - top);
     if (w->shared)
         XShmPutImage(w->display, w->window, w->gc, w->image, x, top, x, top, unsigned(width), rows, False);
@@ -223,6 +228,16 @@ ForeignEvent NextForeignEvent(ForeignWindow* w) {
                 out.x = e.xbutton.x;
                 out.y = e.xbutton.y;
             }
+            break;
+        case VisibilityNotify:
+            out.kind = e.xvisibility.state == VisibilityFullyObscured ? ForeignEventKind::Covered
+                                                                      : ForeignEventKind::Uncovered;
+            break;
+        case UnmapNotify:
+            out.kind = ForeignEventKind::Unmapped;
+            break;
+        case MapNotify:
+            out.kind = ForeignEventKind::Mapped;
             break;
         case DestroyNotify:
             w->gone = true;

@@ -8,7 +8,8 @@
 
 struct ForeignWindow;  // the connection, the window and its image
 
-enum class ForeignEventKind { Nothing, Exposed, LeftClick, RightClick, Gone };
+// Covered: nothing of the window can be seen; Uncovered: some of it can.
+enum class ForeignEventKind { Nothing, Exposed, LeftClick, RightClick, Covered, Uncovered, Unmapped, Mapped, Gone };
 struct ForeignEvent {
     ForeignEventKind kind = ForeignEventKind::Nothing;
     int32_t x = 0, y = 0;  // window coordinates of a click
@@ -23,9 +24,12 @@ void CloseForeignWindow(ForeignWindow* w);
 // The window's size as last seen; CheckForeignSize asks the server again.
 void ForeignSize(const ForeignWindow* w, int32_t& width, int32_t& height);
 bool CheckForeignSize(ForeignWindow* w);  // true when the size changed
+// Whether the window could be seen when it was taken.
+bool ForeignViewable(const ForeignWindow* w);
 
 // The image the size of the window, 0x00RRGGBB pixels; pitch in pixels.
-// Made again (black) after a size change. Null when it cannot be made.
+// Made again (black) after a size change, so the old one lasts until then.
+// Null when it cannot be made.
 uint32_t* ForeignPixels(ForeignWindow* w, int32_t& pitch);
 // Puts the part of the image from column x, `width` wide, rows [top,
 // bottom), into the window.

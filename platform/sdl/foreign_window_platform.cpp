@@ -30,16 +30,18 @@ bool ForeignWindowPlatform::OpenWindow() {
     if (!window_) return false;
     // The daemon that lent the window ends the show with SIGTERM.
     stopFd_ = WatchStopSignals();
+    unmapped_ = !ForeignViewable(window_);
+    SetViewHidden(0, unmapped_);
     return true;
 }
 
-bool ForeignWindowPlatform::AcquireTarget(TargetPixels& t) {
+bool ForeignWindowPlatform::AcquireTarget(int32_t, TargetPixels& t) {
     ForeignSize(window_, t.width, t.height);
     t.pixels = ForeignPixels(window_, t.pitch);
     return t.pixels != nullptr;
 }
 
-void ForeignWindowPlatform::PushRects(const std::vector<PixelRect>& rects) {
+void ForeignWindowPlatform::PushRects(int32_t, const std::vector<PixelRect>& rects) {
     for (const PixelRect& r : rects) PutForeignRows(window_, r.left, r.right - r.left, r.top, r.bottom);
 }
 
@@ -54,8 +56,8 @@ void ForeignWindowPlatform::PumpEvents() {
     if (int32_t(now - nextSizeCheck_) >= 0) {
         nextSizeCheck_ = now + kSizePollMs;
         if (CheckForeignSize(window_)) {
-            InvalidateTarget();
-            RedrawAll();
+            InvalidateTarget(0);
+            RedrawAll(0);
         }
     }
     for (;;) {
@@ -67,9 +69,15 @@ void ForeignWindowPlatform::PumpEvents() {
             break;
         }
         if (e.kind == ForeignEventKind::Exposed) {
-            RepushAll();
+            RepushAll(0);
+        } else if (e.kind == ForeignEventKind::Covered || e.kind == ForeignEventKind::Uncovered) {
+            covered_ = e.kind == ForeignEventKind::Covered;
+            SetViewHidden(0, covered_ || unmapped_);
+        } else if (e.kind == ForeignEventKind::Unmapped || e.kind == ForeignEventKind::Mapped) {
+            unmapped_ = e.kind == ForeignEventKind::Unmapped;
+            SetViewHidden(0, covered_ || unmapped_);
         } else {
-            PostClick(e.kind == ForeignEventKind::LeftClick, e.x, e.y);
+            PostClick(0, e.kind == ForeignEventKind::LeftClick, e.x, e.y);
         }
     }
 }

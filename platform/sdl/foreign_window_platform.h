@@ -23,8 +23,8 @@ public:
 
 protected:
     bool OpenWindow() override;
-    bool AcquireTarget(TargetPixels& target) override;
-    void PushRects(const std::vector<PixelRect>& rects) override;
+    bool AcquireTarget(int32_t view, TargetPixels& target) override;
+    void PushRects(int32_t view, const std::vector<PixelRect>& rects) override;
     void PumpEvents() override;
     void WaitForEvent(uint32_t timeoutMs) override;
 
@@ -33,4 +33,5 @@ private:
     uint32_t nextSizeCheck_ = 0;  // tick count of the next size poll
     int stopFd_ = -1;             // readable once SIGTERM or SIGINT came
     bool destroyPosted_ = false;
+    bool covered_ = false, unmapped_ = false;  // nothing of the window to be seen
 };

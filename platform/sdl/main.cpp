@@ -20,6 +20,27 @@ int Fail(int status, const std::string& error) {
     return status;
 }
 
+// The frames the show presented and their mean rate, from the present's
+// own counts.
+void ReportFrames(const PresentCounts& c) {
+    const double seconds = double(uint32_t(c.lastTick - c.firstTick)) / 1000.0;
+    const double rate = seconds > 0 ? double(c.frames - 1) / seconds : 0.0;
+    std::fprintf(stderr,
+                 "starvane: %lld frames in %.2f s, %.1f a second; %lld sent, %lld unchanged, %lld hidden; "
+                 "%.0f pixels sent a frame\n",
+                 static_cast<long long>(c.frames), seconds, rate, static_cast<long long>(c.sent),
+                 static_cast<long long>(c.unchanged), static_cast<long long>(c.hidden),
+                 c.frames > 0 ? double(c.pixels) / double(c.frames) : 0.0);
+}
+
+// Runs the show, with what --seed and --verbose ask for.
+int Run(ScaledPlatform& platform, const LaunchOptions& options) {
+    platform.verbose = options.verbose;
+    const int status = RunShow(platform, options.seeded ? std::optional<uint32_t>(options.seed) : std::nullopt);
+    if (options.verbose) ReportFrames(platform.counts);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,12 +61,12 @@ int main(int argc, char** argv) {
         ForeignWindowPlatform platform;
         if (const int status = platform.Open(options.target == ShowTarget::RootWindow, options.windowId, error))
             return Fail(status, error);
-        return RunShow(platform);
+        return Run(platform, options);
 #else
         return Fail(2, "--window-id and --root draw into X windows, and this build has no X11");
 #endif
     }
     SdlPlatform platform(options);
     if (const int status = platform.Prepare(error)) return Fail(status, error);
-    return RunShow(platform);
+    return Run(platform, options);
 }

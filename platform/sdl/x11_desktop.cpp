@@ -52,3 +52,26 @@ bool WaitForX11Events(SDL_Window* window, uint32_t timeoutMs) {
     poll(&fd, 1, int(timeoutMs > INT_MAX ? INT_MAX : timeoutMs));
     return true;
 }
+
+void WatchX11Visibility(SDL_Window* window) {
+    Display* display = X11DisplayOf(window);
+    if (!display) return;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    SDL_GetWindowWMInfo(window, &info);
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, info.info.x11.window, &a)) return;
+    XSelectInput(display, info.info.x11.window, a.your_event_mask | VisibilityChangeMask);
+}
+
+int32_t X11VisibilityChange(const SDL_SysWMmsg* message, SDL_Window* window) {
+    if (!message || message->subsystem != SDL_SYSWM_X11) return -1;
+    const XEvent& e = message->msg.x11.event;
+    if (e.type != VisibilityNotify) return -1;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11 ||
+        e.xvisibility.window != info.info.x11.window)
+        return -1;
+    return e.xvisibility.state == VisibilityFullyObscured ? 0 : 1;
+}

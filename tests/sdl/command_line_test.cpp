@@ -61,6 +61,25 @@ TEST(CommandLine, TargetsAndTheirValues) {
     EXPECT_TRUE(Parse({"--window", "--version"}).options.version);
 }
 
+TEST(CommandLine, MonitorsPresentSeedAndVerbose) {
+    const Parsed plain = Parse({});
+    EXPECT_EQ(plain.options.monitors, MonitorChoice::One);
+    EXPECT_EQ(plain.options.present, PresentPath::Auto);
+    EXPECT_FALSE(plain.options.seeded || plain.options.verbose);
+    const Parsed p = Parse({"--monitors", "all", "--present=gpu", "--seed", "4294967295", "--verbose"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.monitors, MonitorChoice::All);
+    EXPECT_EQ(p.options.present, PresentPath::Gpu);
+    EXPECT_TRUE(p.options.seeded);
+    EXPECT_EQ(p.options.seed, 4294967295u);
+    EXPECT_TRUE(p.options.verbose);
+    const Parsed root = Parse({"--root", "--present", "cpu", "--seed=0", "--monitors", "one"});
+    ASSERT_TRUE(root.ok) << root.error;
+    EXPECT_EQ(root.options.present, PresentPath::Cpu);
+    EXPECT_TRUE(root.options.seeded);
+    EXPECT_EQ(root.options.seed, 0u);
+}
+
 // Every mistake is one line that names the word at fault.
 TEST(CommandLine, MistakesNameTheOption) {
     const struct {
@@ -94,6 +113,15 @@ TEST(CommandLine, MistakesNameTheOption) {
         {{"--window", "--window-id", "5"}, "'--window-id' and --window"},
         {{"--window-id", "5", "--window"}, "'--window' and --window-id"},
         {{"--root", "--display", "1"}, "--display cannot be used with --root"},
+        {{"--monitors", "two"}, "'two'"},
+        {{"--monitors"}, "--monitors needs a value"},
+        {{"--monitors", "all", "--display", "1"}, "--monitors all cannot be used with --display"},
+        {{"--window", "--monitors=all"}, "--monitors all cannot be used with --window"},
+        {{"--present", "vulkan"}, "'vulkan'"},
+        {{"--root", "--present", "gpu"}, "--present gpu cannot be used with --root"},
+        {{"--seed", "4294967296"}, "'4294967296'"},
+        {{"--seed", "-1"}, "'-1'"},
+        {{"--verbose=1"}, "'--verbose=1'"},
     };
     for (const auto& c : cases) {
         const Parsed p = Parse(c.args);
