@@ -96,6 +96,8 @@ try {
   await page.goto(`${origin}/?seed=7`);
   const first = await waitForFrames(page, 1, 10000);
   check(first.frames >= 1, `the first frame comes, at ${first.firstFrameAt?.toFixed(0)} ms after the page was asked for`);
+  const filter = await page.evaluate(() => Module.trailFilter);
+  check(filter === "sse2", `the page runs the trail filter's SIMD pass (${filter})`);
   const box = await page.locator("#screen").boundingBox();
   check(Math.abs(box.width / box.height - 4 / 3) < 0.01 && Math.abs(box.height - 720) < 1 &&
         Math.abs(box.x - 160) < 1, `the picture fills the page's height at 4:3 (${box.width} x ${box.height} at ${box.x})`);
