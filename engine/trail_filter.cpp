@@ -4,6 +4,12 @@
 
 #include "engine/trail_filter_chunks.h"
 
+// WebAssembly has no run-time feature test: a SIMD build takes the SSE2 pass,
+// fixed when it is compiled.
+#if defined(__wasm_simd128__) && !STARVANE_TRAIL_SSE2
+#error "a WebAssembly SIMD build needs -msse2 for the trail filter's SSE2 pass"
+#endif
+
 namespace {
 
 bool CanvasFits(const Canvas& canvas) {

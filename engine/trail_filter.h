@@ -22,7 +22,7 @@ void TrailFilterReference(Canvas& canvas, uint32_t* output, int32_t outputPitch)
 // takes AVX2, else SSE2, else the portable path, chosen once.
 enum TrailFilterPath : int32_t {
     TrailFilterPortable = 0,  // plain C++, any processor
-    TrailFilterSse2 = 1,      // x86-64
+    TrailFilterSse2 = 1,      // x86-64, and WebAssembly SIMD
     TrailFilterAvx2 = 2,      // x86-64 with AVX2
 };
 constexpr int32_t kTrailFilterPathCount = 3;

@@ -12,11 +12,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/trail_filter.h"
 #include "platform/web/web_input.h"
 #include "platform/web/web_platform.h"
 #include "shell/run_show.h"
 
 namespace {
+
+// The trail filter's pass, as Module.trailFilter, for whoever watches the page.
+EM_JS(void, PublishTrailFilter, (const char* name), { Module.trailFilter = UTF8ToString(name); });
 
 struct PageShow {
     std::unique_ptr<WebPlatform> platform;
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
         page->platform.reset();
         return 1;
     }
+    PublishTrailFilter(TrailFilterPathName(TrailFilterBestPath()));
     page->platform->ShowOnPage();
     page->loop = BeginMessageLoop(*page->platform);
     emscripten_request_animation_frame_loop(OnAnimationFrame, page);

@@ -96,6 +96,8 @@ try {
   await page.goto(`${origin}/?seed=7`);
   const first = await waitForFrames(page, 1, 10000);
   check(first.frames >= 1, `the first frame comes, at ${first.firstFrameAt?.toFixed(0)} ms after the page was asked for`);
+  const filter = await page.evaluate(() => Module.trailFilter);
+  check(filter === "sse2", `the page runs the trail filter's SIMD pass (${filter})`);
   const box = await page.locator("#screen").boundingBox();
   check(Math.abs(box.width / box.height - 4 / 3) < 0.01 && Math.abs(box.height - 720) < 1 &&
         Math.abs(box.x - 160) < 1, `the picture fills the page's height at 4:3 (${box.width} x ${box.height} at ${box.x})`);
@@ -163,10 +165,33 @@ try {
   await bad.waitForTimeout(200);
   check(badStats.frames >= 5, "?seed=abc: the show runs");
   check(badMessages.length === 1 && /seed/.test(badMessages[0]), `?seed=abc: one console message (${JSON.stringify(badMessages)})`);
+  await bad.close();  // its show would share the processor with the next page's
+
+  // ---- A browser without WebAssembly SIMD: the page loads the plain build,
+  // which shows the same start.
+  const plain = await browser.newPage({ viewport: { width: 1280, height: 720 } });
+  const plainMessages = [], loaded = [];
+  plain.on("console", (m) => plainMessages.push(m.text()));
+  plain.on("pageerror", (e) => plainMessages.push(`page error: ${e.message}`));
+  plain.on("request", (r) => loaded.push(new URL(r.url()).pathname));
+  await plain.addInitScript(() => { WebAssembly.validate = () => false; });
+  await plain.goto(`${origin}/?seed=7`);
+  await waitForFrames(plain, 15, 10000);
+  shot = await screenshot(plain, "web-plain-start.png");
+  const plainCentre = countPixels(shot, box, { left: 412, top: 308, right: 612, bottom: 508 }, lit);
+  const plainFilter = await plain.evaluate(() => Module.trailFilter);
+  check(loaded.includes("/starvane-plain.wasm") && !loaded.includes("/starvane.wasm") && plainFilter === "portable",
+        `without SIMD the page loads the plain build (${loaded.filter((p) => p.endsWith(".wasm"))}, ${plainFilter})`);
+  check(plainCentre > 500, `without SIMD: the grand burst at the centre (${plainCentre} lit pixels)`);
+  const plainStats = await waitForFrames(plain, 120, 10000);
+  check(plainMessages.length === 0, `without SIMD: nothing in the console (${JSON.stringify(plainMessages)})`);
 
   const wasm = statSync(join(webDir, "starvane.wasm")).size;
+  const plainWasm = statSync(join(webDir, "starvane-plain.wasm")).size;
   const figures = `wasm ${wasm} bytes; first frame at ${first.firstFrameAt.toFixed(0)} ms; ` +
-    `frame step ${step.toFixed(2)} ms on average over ${ended.frames} frames`;
+    `frame step ${step.toFixed(2)} ms on average over ${ended.frames} frames; ` +
+    `plain: wasm ${plainWasm} bytes, frame step ${(plainStats.stepMs / plainStats.frames).toFixed(2)} ms ` +
+    `over ${plainStats.frames} frames`;
   console.log(`figures: ${figures}`);
   writeFileSync(join(outDir, "figures.txt"), figures + "\n");
 } finally {
