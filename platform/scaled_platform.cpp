@@ -14,14 +14,33 @@ uint32_t ScaledPlatform::TimeSeconds() { return uint32_t(std::time(nullptr)); }
 
 const char* ScaledPlatform::AttachDisplay() {
     changed_.assign(kScreenHeight, ColumnSpan());
-    targetValid_ = false;
-    RedrawAll();
-    return targetValid_ ? nullptr : "cannot draw into the window";
+    whole_.assign(kScreenHeight, ColumnSpan{0, kScreenWidth});
+    bool any = views_.empty();
+    for (int32_t i = 0; i < ViewCount(); ++i) {
+        views_[size_t(i)].valid = false;
+        RedrawAll(i);
+        any = any || views_[size_t(i)].valid || views_[size_t(i)].hidden;
+    }
+    return any ? nullptr : "cannot draw into the window";
 }
 
 void ScaledPlatform::DetachDisplay() {
-    target_ = TargetPixels();
-    targetValid_ = false;
+    for (View& v : views_) {
+        v.target = TargetPixels();
+        v.valid = false;
+    }
+}
+
+void ScaledPlatform::SetViewCount(int32_t count) { views_.resize(size_t(std::max(count, 0))); }
+
+void ScaledPlatform::InvalidateTarget(int32_t view) { views_[size_t(view)].valid = false; }
+
+void ScaledPlatform::SetViewHidden(int32_t view, bool hidden) {
+    View& v = views_[size_t(view)];
+    if (v.hidden == hidden) return;
+    v.hidden = hidden;
+    v.valid = false;
+    if (!hidden) RedrawAll(view);
 }
 
 void ScaledPlatform::Present() {
@@ -48,41 +67,47 @@ void ScaledPlatform::ShowRows(RowSpan rows) {
 }
 
 void ScaledPlatform::ShowChangedRows() {
-    if (!targetValid_) {
-        RedrawAll();
-        return;
+    for (int32_t i = 0; i < ViewCount(); ++i) {
+        View& v = views_[size_t(i)];
+        if (v.hidden) continue;
+        if (!v.valid) {
+            RedrawAll(i);
+            continue;
+        }
+        ScaleInto(v, changed_.data());
+        for (PixelRect& r : rects_) r = {v.fit.x + r.left, v.fit.y + r.top, v.fit.x + r.right, v.fit.y + r.bottom};
+        if (!rects_.empty()) PushRects(i, rects_);
     }
-    ScaleChangedRows();
-    for (PixelRect& r : rects_) r = {fit_.x + r.left, fit_.y + r.top, fit_.x + r.right, fit_.y + r.bottom};
-    if (!rects_.empty()) PushRects(rects_);
-}
-
-void ScaledPlatform::RedrawAll() {
-    if (surfaces.visible.empty() || !AcquireTarget(target_)) return;
-    TargetPixels& t = target_;
-    for (int32_t y = 0; y < t.height; ++y) std::fill_n(t.pixels + size_t(y) * size_t(t.pitch), t.width, 0u);
-    fit_ = FitPicture(t.width, t.height);
-    if (scaler_.width != fit_.width || scaler_.height != fit_.height) SetScaledSize(scaler_, fit_.width, fit_.height);
-    targetValid_ = true;
-    std::fill(changed_.begin(), changed_.end(), ColumnSpan{0, kScreenWidth});
-    ScaleChangedRows();
-    RepushAll();
-}
-
-void ScaledPlatform::ScaleChangedRows() {
-    uint32_t* corner = target_.pixels + size_t(fit_.y) * size_t(target_.pitch) + size_t(fit_.x);
-    ScaleRows(scaler_, surfaces.visible.data(), changed_.data(), corner, target_.pitch, rects_);
     std::fill(changed_.begin(), changed_.end(), ColumnSpan());
 }
 
-void ScaledPlatform::RepushAll() {
-    if (!targetValid_) return;
-    rects_.assign(1, {0, 0, target_.width, target_.height});
-    PushRects(rects_);
+void ScaledPlatform::RedrawAll(int32_t view) {
+    View& v = views_[size_t(view)];
+    if (surfaces.visible.empty() || v.hidden || !AcquireTarget(view, v.target)) return;
+    const TargetPixels& t = v.target;
+    for (int32_t y = 0; y < t.height; ++y) std::fill_n(t.pixels + size_t(y) * size_t(t.pitch), t.width, 0u);
+    v.fit = FitPicture(t.width, t.height);
+    if (v.scaler.width != v.fit.width || v.scaler.height != v.fit.height)
+        SetScaledSize(v.scaler, v.fit.width, v.fit.height);
+    v.valid = true;
+    ScaleInto(v, whole_.data());
+    RepushAll(view);
 }
 
-void ScaledPlatform::PostClick(bool left, int32_t x, int32_t y) {
+void ScaledPlatform::ScaleInto(View& v, const ColumnSpan* rows) {
+    uint32_t* corner = v.target.pixels + size_t(v.fit.y) * size_t(v.target.pitch) + size_t(v.fit.x);
+    ScaleRows(v.scaler, surfaces.visible.data(), rows, corner, v.target.pitch, rects_);
+}
+
+void ScaledPlatform::RepushAll(int32_t view) {
+    const View& v = views_[size_t(view)];
+    if (!v.valid || v.hidden) return;
+    rects_.assign(1, {0, 0, v.target.width, v.target.height});
+    PushRects(view, rects_);
+}
+
+void ScaledPlatform::PostClick(int32_t view, bool left, int32_t x, int32_t y) {
     int32_t px = 0, py = 0;
-    WindowToPicture(fit_, x, y, px, py);
+    WindowToPicture(views_[size_t(view)].fit, x, y, px, py);
     PostShowMessage(queue, {left ? uint32_t(MsgLButtonDown) : uint32_t(MsgRButtonDown), 0, PackPoint(px, py)});
 }

@@ -3,6 +3,8 @@
 // buffer): the picture as large as fits with its aspect kept, black around
 // it, and only what changed scaled and sent. The backend gives the pixels
 // (AcquireTarget) and sends rectangles of them to the screen (PushRects).
+// The picture can be shown on several views at once (a view per monitor),
+// each scaled to its own size; a view nobody can see is not drawn.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -25,35 +27,49 @@ public:
     uint32_t TickCount() override;
     uint32_t TimeSeconds() override;
 
+    int32_t ViewCount() const { return int32_t(views_.size()); }
+
 protected:
-    // The pixels to draw into, taken again after a size change; false when
-    // there are none.
-    virtual bool AcquireTarget(TargetPixels& target) = 0;
-    // Sends rectangles of the target (target coordinates) to the screen.
-    virtual void PushRects(const std::vector<PixelRect>& rects) = 0;
+    // Views to show the picture on, numbered from 0; 1 unless set. New views
+    // are drawn whole before they are shown.
+    void SetViewCount(int32_t count);
+    // A view's pixels to draw into, taken again after a size change; false
+    // when there are none.
+    virtual bool AcquireTarget(int32_t view, TargetPixels& target) = 0;
+    // Sends rectangles of a view's target (target coordinates) to the screen.
+    virtual void PushRects(int32_t view, const std::vector<PixelRect>& rects) = 0;
 
     const char* AttachDisplay() override;
     void DetachDisplay() override;
     void ShowRows(RowSpan rows) override;
 
-    // The target is to be taken again before anything more is drawn.
-    void InvalidateTarget() { targetValid_ = false; }
+    // The view's target is to be taken again before anything more is drawn.
+    void InvalidateTarget(int32_t view);
     // Takes the target again, black around the picture, then all of it.
-    void RedrawAll();
+    void RedrawAll(int32_t view);
     // The whole target to the screen again, as it is.
-    void RepushAll();
-    // Posts a click at a point of the target, mapped to the picture.
-    void PostClick(bool left, int32_t x, int32_t y);
-    bool TargetValid() const { return targetValid_; }
+    void RepushAll(int32_t view);
+    // A hidden view (covered, unmapped) is neither drawn nor sent; it is
+    // drawn whole when it is shown again.
+    void SetViewHidden(int32_t view, bool hidden);
+    // Posts a click at a point of a view's target, mapped to the picture.
+    void PostClick(int32_t view, bool left, int32_t x, int32_t y);
+    bool TargetValid(int32_t view) const { return views_[size_t(view)].valid; }
 
 private:
-    void ShowChangedRows();
-    void ScaleChangedRows();
+    struct View {
+        TargetPixels target;
+        PictureRect fit = {0, 0, kScreenWidth, kScreenHeight};
+        PictureScaler scaler;
+        bool valid = false;  // target taken, black around the picture
+        bool hidden = false;
+    };
 
-    bool targetValid_ = false;
-    TargetPixels target_;
-    PictureRect fit_ = {0, 0, kScreenWidth, kScreenHeight};
-    PictureScaler scaler_;
+    void ShowChangedRows();
+    void ScaleInto(View& view, const ColumnSpan* rows);
+
+    std::vector<View> views_ = std::vector<View>(1);
     std::vector<ColumnSpan> changed_;  // per visible row, what is not yet scaled
+    std::vector<ColumnSpan> whole_;    // per visible row, all of it
     std::vector<PixelRect> rects_;     // target pixels written, to be sent
 };

@@ -11,13 +11,23 @@ enum class ShowTarget {
     Window,      // an ordinary resizable window
     ForeignWindow,  // an X window another program made (--window-id)
     RootWindow,     // XSCREENSAVER_WINDOW, else the root window (--root)
+    Layer,          // Wayland layer surfaces, one per output (--layer)
 };
+
+// The layers of a Wayland desktop a --layer surface can go in, lowest first.
+enum class DesktopLayer { Background, Bottom, Top, Overlay };
+
+// Which monitors show the picture (--monitors); Unset leaves it to the target.
+enum class MonitorChoice { Unset, One, All };
 
 struct LaunchOptions {
     ShowTarget target = ShowTarget::FullScreen;
     int32_t width = 1024, height = 768;  // --window size
     uint32_t windowId = 0;               // --window-id
     int32_t display = -1;                // --display N; -1: the one under the pointer
+    DesktopLayer layer = DesktopLayer::Background;  // --layer
+    std::string output;                  // --output NAME; empty: as --monitors says
+    MonitorChoice monitors = MonitorChoice::Unset;
     bool help = false;
     bool version = false;
 };
@@ -33,6 +43,9 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
 
 // An X window id: hexadecimal with 0x or 0X, or decimal; 1 to 0xFFFFFFFF.
 bool ParseWindowId(const std::string& text, uint32_t& id);
+
+// "background", "bottom", "top" or "overlay".
+bool ParseDesktopLayer(const std::string& text, DesktopLayer& layer);
 
 // "WxH" within the window limits.
 bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height);

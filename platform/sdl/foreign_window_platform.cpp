@@ -33,13 +33,13 @@ bool ForeignWindowPlatform::OpenWindow() {
     return true;
 }
 
-bool ForeignWindowPlatform::AcquireTarget(TargetPixels& t) {
+bool ForeignWindowPlatform::AcquireTarget(int32_t, TargetPixels& t) {
     ForeignSize(window_, t.width, t.height);
     t.pixels = ForeignPixels(window_, t.pitch);
     return t.pixels != nullptr;
 }
 
-void ForeignWindowPlatform::PushRects(const std::vector<PixelRect>& rects) {
+void ForeignWindowPlatform::PushRects(int32_t, const std::vector<PixelRect>& rects) {
     for (const PixelRect& r : rects) PutForeignRows(window_, r.left, r.right - r.left, r.top, r.bottom);
 }
 
@@ -54,8 +54,8 @@ void ForeignWindowPlatform::PumpEvents() {
     if (int32_t(now - nextSizeCheck_) >= 0) {
         nextSizeCheck_ = now + kSizePollMs;
         if (CheckForeignSize(window_)) {
-            InvalidateTarget();
-            RedrawAll();
+            InvalidateTarget(0);
+            RedrawAll(0);
         }
     }
     for (;;) {
@@ -67,9 +67,9 @@ void ForeignWindowPlatform::PumpEvents() {
             break;
         }
         if (e.kind == ForeignEventKind::Exposed) {
-            RepushAll();
+            RepushAll(0);
         } else {
-            PostClick(e.kind == ForeignEventKind::LeftClick, e.x, e.y);
+            PostClick(0, e.kind == ForeignEventKind::LeftClick, e.x, e.y);
         }
     }
 }

@@ -147,7 +147,7 @@ const char* SdlPlatform::AttachDisplay() {
     return failure_.c_str();
 }
 
-bool SdlPlatform::AcquireTarget(TargetPixels& t) {
+bool SdlPlatform::AcquireTarget(int32_t, TargetPixels& t) {
     convert_ = nullptr;
     SDL_Surface* s = window_ ? SDL_GetWindowSurface(window_) : nullptr;
     if (!s) return false;
@@ -173,7 +173,7 @@ void SdlPlatform::RestoreDisplay() {
     if (window_) SDL_HideWindow(window_);
 }
 
-void SdlPlatform::PushRects(const std::vector<PixelRect>& rects) {
+void SdlPlatform::PushRects(int32_t, const std::vector<PixelRect>& rects) {
     if (!window_) return;
     sdlRects_.clear();
     for (const PixelRect& r : rects) {
@@ -214,7 +214,7 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
         // the picture land on its edge.
         if (event.button.windowID != SDL_GetWindowID(window_)) break;
         if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT)
-            PostClick(event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
+            PostClick(0, event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
         break;
     case SDL_WINDOWEVENT: {
         const bool own = event.window.windowID == SDL_GetWindowID(window_);
@@ -224,18 +224,18 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!own) break;
-            InvalidateTarget();
-            RedrawAll();
+            InvalidateTarget(0);
+            RedrawAll(0);
             PostShowMessage(queue, {MsgSize, 0, PackPoint(event.window.data1, event.window.data2)});
             break;
         case SDL_WINDOWEVENT_EXPOSED:
             // The window system lost what was shown; the pixels are kept.
             if (!own) {
                 if (SDL_Window* w = SDL_GetWindowFromID(event.window.windowID)) PaintBlack(w);
-            } else if (TargetValid()) {
-                RepushAll();
+            } else if (TargetValid(0)) {
+                RepushAll(0);
             } else {
-                RedrawAll();
+                RedrawAll(0);
             }
             break;
         default:

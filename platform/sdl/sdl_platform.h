@@ -27,8 +27,8 @@ public:
 protected:
     bool OpenWindow() override;
     const char* AttachDisplay() override;
-    bool AcquireTarget(TargetPixels& target) override;
-    void PushRects(const std::vector<PixelRect>& rects) override;
+    bool AcquireTarget(int32_t view, TargetPixels& target) override;
+    void PushRects(int32_t view, const std::vector<PixelRect>& rects) override;
     void PumpEvents() override;
     void WaitForEvent(uint32_t timeoutMs) override;
     bool MayReceive() const override { return videoStarted_; }
