@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Reads the show back from X screen captures (xwd files).
+"""Reads the show back from screen captures (xwd files, or PPM files as
+grim writes them on Wayland).
 
     screen_probe.py info SHOT.xwd
         strip and picture figures of one capture, one "name value" a line:
@@ -39,10 +40,14 @@ CENTRE = (512, 409)  # canvas (512, 384) on screen
 
 
 class Shot:
-    """An xwd capture of a 24- or 32-bit TrueColor screen."""
+    """An xwd capture of a 24- or 32-bit TrueColor screen, or a binary PPM
+    (P6, 8 bits a channel) such as grim -t ppm writes."""
 
     def __init__(self, path):
         data = open(path, "rb").read()
+        if data[:2] == b"P6":
+            self.load_ppm(path, data)
+            return
         h = struct.unpack(">25I", data[:100])
         header_size, self_format = h[0], h[2]
         self.width, self.height = h[4], h[5]
@@ -54,6 +59,31 @@ class Shot:
         self.data = data[header_size + 12 * ncolors:]
         self.order = "<" if byte_order == 0 else ">"
         self.shifts = [(m & -m).bit_length() - 1 for m in masks]
+
+    def load_ppm(self, path, data):
+        fields, at = [], 2
+        while len(fields) < 3:
+            while data[at:at + 1].isspace():
+                at += 1
+            if data[at:at + 1] == b"#":
+                at = data.index(b"\n", at)
+                continue
+            end = at
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(int(data[at:end]))
+            at = end
+        self.width, self.height, maxval = fields
+        if maxval != 255:
+            sys.exit("%s: need a PPM with 8 bits a channel" % path)
+        # Widened to 32-bit words 0x00RRGGBB, so the readers below serve both.
+        rgb = data[at + 1:at + 1 + 3 * self.width * self.height]
+        words = bytearray(4 * self.width * self.height)
+        words[0::4], words[1::4], words[2::4] = rgb[2::3], rgb[1::3], rgb[0::3]
+        self.data = bytes(words)
+        self.pitch = 4 * self.width
+        self.order = "<"
+        self.shifts = [16, 8, 0]
 
     def rgb(self, x, y):
         at = y * self.pitch + 4 * x

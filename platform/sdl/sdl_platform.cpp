@@ -54,6 +54,8 @@ void PaintBlack(SDL_Window* window) {
 
 SdlPlatform::~SdlPlatform() {
     ReleaseDisplay();
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
     for (SDL_Window* w : blackWindows_) SDL_DestroyWindow(w);
     if (window_) SDL_DestroyWindow(window_);
     SDL_Quit();
@@ -95,15 +97,18 @@ bool SdlPlatform::OpenWindow() {
     const int32_t chosen = ChooseDisplay(displays.data(), int32_t(displays.size()), options_.display, px, py);
     if (options_.target == ShowTarget::Window) {
         const int32_t at = int32_t(SDL_WINDOWPOS_CENTERED_DISPLAY(chosen));
-        window_ = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height, SDL_WINDOW_RESIZABLE);
+        window_ = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height,
+                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     } else {
         // One window per monitor, each of the monitor's size from the start
         // so it is covered even where no window manager takes the
         // full-screen request; the picture on the chosen one.
         for (size_t i = 0; i < displays.size(); ++i) {
             const DisplayRect& d = displays[i];
+            // On a scaled Wayland output the window's surface has the
+            // output's real pixels, not the compositor's enlargement.
             SDL_Window* w = SDL_CreateWindow("Starvane", d.x, d.y, d.width, d.height,
-                                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+                                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
             if (!w) continue;
             // Only a window manager can honour full screen; without one SDL
             // waits a tenth of a second for it in vain, and the borderless
@@ -149,7 +154,15 @@ const char* SdlPlatform::AttachDisplay() {
 
 bool SdlPlatform::AcquireTarget(int32_t, TargetPixels& t) {
     convert_ = nullptr;
-    SDL_Surface* s = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+    if (!window_) return false;
+    // A window with more pixels than window units (a scaled Wayland output):
+    // SDL's window surface has only the units and would be enlarged
+    // blurrily, so the pixels go through a texture of the real size.
+    int32_t w = 0, h = 0, pw = 0, ph = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    SDL_GetWindowSizeInPixels(window_, &pw, &ph);
+    if (renderer_ || (pw > w && ph > h)) return AcquireTexture(t, pw, ph);
+    SDL_Surface* s = SDL_GetWindowSurface(window_);
     if (!s) return false;
     t.width = s->w;
     t.height = s->h;
@@ -173,8 +186,32 @@ void SdlPlatform::RestoreDisplay() {
     if (window_) SDL_HideWindow(window_);
 }
 
+bool SdlPlatform::AcquireTexture(TargetPixels& t, int32_t width, int32_t height) {
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    if (!renderer_) return false;
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture_) return false;
+    staging_.assign(size_t(width) * size_t(height), 0u);
+    t = {staging_.data(), width, width, height};
+    return true;
+}
+
 void SdlPlatform::PushRects(int32_t, const std::vector<PixelRect>& rects) {
     if (!window_) return;
+    if (renderer_) {
+        int32_t width = 0;
+        SDL_QueryTexture(texture_, nullptr, nullptr, &width, nullptr);
+        for (const PixelRect& r : rects) {
+            const SDL_Rect area = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+            SDL_UpdateTexture(texture_, &area, staging_.data() + size_t(r.top) * size_t(width) + size_t(r.left),
+                              width * 4);
+        }
+        // The texture is exactly the window's pixels: copied, not scaled.
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+        return;
+    }
     sdlRects_.clear();
     for (const PixelRect& r : rects) {
         if (SDL_Surface* s = convert_) {
@@ -213,8 +250,16 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
         // Clicks on the black monitors do nothing; clicks on the bars around
         // the picture land on its edge.
         if (event.button.windowID != SDL_GetWindowID(window_)) break;
-        if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT)
-            PostClick(0, event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
+        if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT) {
+            // Window units to the surface's pixels, which differ on a
+            // scaled output.
+            int32_t w = 0, h = 0, pw = 0, ph = 0;
+            SDL_GetWindowSize(window_, &w, &h);
+            SDL_GetWindowSizeInPixels(window_, &pw, &ph);
+            const int32_t x = w > 0 ? int32_t(int64_t(event.button.x) * pw / w) : event.button.x;
+            const int32_t y = h > 0 ? int32_t(int64_t(event.button.y) * ph / h) : event.button.y;
+            PostClick(0, event.button.button == SDL_BUTTON_LEFT, x, y);
+        }
         break;
     case SDL_WINDOWEVENT: {
         const bool own = event.window.windowID == SDL_GetWindowID(window_);

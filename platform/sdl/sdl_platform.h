@@ -35,13 +35,16 @@ protected:
 
 private:
     void TranslateEvent(const SDL_Event& event);
+    bool AcquireTexture(TargetPixels& target, int32_t width, int32_t height);
 
     LaunchOptions options_;
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;           // the one showing the picture
     std::vector<SDL_Window*> blackWindows_;  // the other monitors
     SDL_Surface* convert_ = nullptr;         // the window's surface, when not 0x00RRGGBB
-    std::vector<uint32_t> staging_;          // the scaled picture for such a surface
+    std::vector<uint32_t> staging_;          // the scaled picture for such a surface or the texture
+    SDL_Renderer* renderer_ = nullptr;       // on high-DPI outputs: the window's pixels
+    SDL_Texture* texture_ = nullptr;         //   as a texture of their size
     std::vector<SDL_Rect> sdlRects_;
     std::string failure_;
 };

@@ -33,8 +33,11 @@ constexpr uint32_t kHiddenAfterMs = 500;
 char lastLog[256];
 
 extern "C" void KeepLog(const char* format, va_list args) {
-    vsnprintf(lastLog, sizeof lastLog, format, args);
-    lastLog[strcspn(lastLog, "\n")] = '\0';
+    char line[sizeof lastLog];
+    vsnprintf(line, sizeof line, format, args);
+    line[strcspn(line, "\n")] = '\0';
+    const char* text = std::strncmp(line, "error: ", 7) == 0 ? line + 7 : line;
+    std::memmove(lastLog, text, std::strlen(text) + 1);
 }
 
 }  // namespace
@@ -448,7 +451,7 @@ int WaylandPlatform::Open(std::string& error) {
             if (o) names += (names.empty() ? "" : ", ") + o->name;
         }
         error = (nameFromOption ? "--output " : "SWAYLOCK_PLUGIN_OUTPUT_NAME ") + outputName_ +
-                ": no such output (" + (names.empty() ? "there is none" : "there is " + names) + ")";
+                ": no such output (" + (names.empty() ? "there are none" : "the outputs are " + names) + ")";
         return nameFromOption ? 2 : 1;
     }
     stopFd_ = WatchStopSignals();
