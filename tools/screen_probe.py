@@ -17,6 +17,13 @@ grim writes them on Wayland).
         capture and "burst N": the most lit centre pixels any capture of
         that second showed. Keeps the captures it names as first.xwd and
         second.xwd in OUTDIR.
+    screen_probe.py fitted SHOT
+        figures of a whole screen showing the picture scaled with its aspect
+        kept: size, fit (x y width height of the picture, as the show places
+        it), bars (lit pixels around the picture), cyan and left (banner
+        pixels in the scaled strip, and the leftmost's column in the
+        picture), burst (lit pixels around the scaled centre) and black (pure
+        black pixels of the whole screen, per mille).
     screen_probe.py region SHOT.xwd X0 Y0 X1 Y1
         figures of the box [X0, X1) x [Y0, Y1) of a capture of any size,
         for scaled pictures: size (of the capture), lit (pixels with a
@@ -225,9 +232,51 @@ def region(shot, x0, y0, x1, y1):
     print("left %d" % left)
 
 
+def fit_picture(width, height):
+    """Where the show puts its 1024 x 768 picture in a screen of this size:
+    as large as fits with its aspect kept, centred (platform/picture_fit)."""
+    if width * 768 > height * 1024:
+        w, h = max(1, height * 1024 // 768), height
+    else:
+        w, h = width, max(1, width * 768 // 1024)
+    return (width - w) // 2, (height - h) // 2, w, h
+
+
+def fitted(shot):
+    """Figures of a capture of a whole screen showing the scaled picture."""
+    fx, fy, fw, fh = fit_picture(shot.width, shot.height)
+    scale = fw / 1024
+    strip_bottom = fy + int(25 * scale + 0.999)
+    cx, cy, half = fx + 512 * scale, fy + 409 * scale, 150 * scale
+    bars = strip = centre = black = 0
+    left = shot.width
+    for y in range(shot.height):
+        for x, (r, g, b) in enumerate(shot.row(y, 0, shot.width)):
+            lit = max(r, g, b) > 40
+            black += r == g == b == 0
+            if not (fx <= x < fx + fw and fy <= y < fy + fh):
+                bars += lit
+            elif y < strip_bottom:
+                if r < 0x62 + 48 and g > 0xA0 and b > 0xA0 and abs(g - b) < 24:
+                    strip += 1
+                    left = min(left, x)
+            elif abs(x - cx) < half and abs(y - cy) < half:
+                centre += lit
+    print("size %dx%d" % (shot.width, shot.height))
+    print("fit %d %d %d %d" % (fx, fy, fw, fh))
+    print("bars %d" % bars)
+    print("cyan %d" % strip)
+    print("left %d" % (left - fx if strip else -1))
+    print("burst %d" % centre)
+    print("black %d" % (black * 1000 // (shot.width * shot.height)))
+
+
 def main(argv):
     if len(argv) == 7 and argv[1] == "region":
         region(Shot(argv[2]), *(int(a) for a in argv[3:7]))
+        return 0
+    if len(argv) == 3 and argv[1] == "fitted":
+        fitted(Shot(argv[2]))
         return 0
     if len(argv) == 3 and argv[1] == "info":
         info(Shot(argv[2]), load_glyphs())

@@ -94,6 +94,16 @@ TEST(CommandLine, MistakesNameTheOption) {
         {{"--window", "--window-id", "5"}, "'--window-id' and --window"},
         {{"--window-id", "5", "--window"}, "'--window' and --window-id"},
         {{"--root", "--display", "1"}, "--display cannot be used with --root"},
+        {{"--layer", "middle"}, "'middle'"},
+        {{"--layer=Overlay"}, "'Overlay'"},
+        {{"--layer", "--root"}, "'--root' and --layer"},
+        {{"--window", "--layer"}, "'--layer' and --window"},
+        {{"--layer", "--display", "0"}, "--display cannot be used with --layer"},
+        {{"--output", "DP-1"}, "--output works only with --layer"},
+        {{"--layer", "--output"}, "--output needs a value"},
+        {{"--layer", "--output="}, "--output needs an output name"},
+        {{"--monitors", "all"}, "--monitors works only with --layer"},
+        {{"--layer", "--monitors", "two"}, "'two'"},
     };
     for (const auto& c : cases) {
         const Parsed p = Parse(c.args);
@@ -121,5 +131,31 @@ TEST(CommandLine, WindowIdsInBothBases) {
         if (c.ok) {
             EXPECT_EQ(id, c.id) << c.text;
         }
+    }
+}
+
+// --layer: the layer (background unless named), one output or all of them.
+TEST(CommandLine, LayerSurfaces) {
+    const struct {
+        std::vector<std::string> args;
+        DesktopLayer layer;
+        const char* output;
+        MonitorChoice monitors;
+    } cases[] = {
+        {{"--layer"}, DesktopLayer::Background, "", MonitorChoice::Unset},
+        {{"--layer", "bottom"}, DesktopLayer::Bottom, "", MonitorChoice::Unset},
+        {{"--layer=top"}, DesktopLayer::Top, "", MonitorChoice::Unset},
+        {{"--layer", "overlay", "--output", "HEADLESS-2"}, DesktopLayer::Overlay, "HEADLESS-2", MonitorChoice::Unset},
+        {{"--output=eDP-1", "--layer"}, DesktopLayer::Background, "eDP-1", MonitorChoice::Unset},
+        {{"--layer", "--monitors", "one"}, DesktopLayer::Background, "", MonitorChoice::One},
+        {{"--monitors=all", "--layer", "background"}, DesktopLayer::Background, "", MonitorChoice::All},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = Parse(c.args);
+        ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
+        EXPECT_EQ(p.options.target, ShowTarget::Layer) << c.args[0];
+        EXPECT_EQ(p.options.layer, c.layer) << c.args[0];
+        EXPECT_EQ(p.options.output, c.output) << c.args[0];
+        EXPECT_EQ(p.options.monitors, c.monitors) << c.args[0];
     }
 }
