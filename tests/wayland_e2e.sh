@@ -21,7 +21,6 @@ clicker=$2
 out=$3
 root=$(cd "$(dirname "$0")/.." && pwd)
 probe=(python3 "$root/tools/screen_probe.py")
-user=starvane-wl
 banner="___Press 'H' For Help"
 
 # Under CI a missing tool is a failure; on a developer's machine a skip.
@@ -37,36 +36,10 @@ for tool in sway swaymsg grim foot wtype runuser useradd python3 /usr/bin/python
     command -v "$tool" >/dev/null || missing "$tool is not installed"
 done
 [ "$(id -u)" -eq 0 ] || missing "needs root to run sway as a user of its own"
-id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || {
-    echo "FAIL: cannot create the user $user"
-    exit 1
-}
+. "$root/tests/sway_server.sh"
+user=$sway_user
 rm -rf "$out"
 mkdir -p "$out"
-
-# The user's home, runtime folder and copies of the programs, where the user
-# may read them.
-tmp=$(mktemp -d)
-chmod 755 "$tmp"
-mkdir -p "$tmp/home" "$tmp/run" "$tmp/bin" "$tmp/shots"
-cp "$bin" "$tmp/bin/starvane"
-cp "$clicker" "$tmp/bin/wayland-click"
-chmod 755 "$tmp/bin" "$tmp/bin"/*
-chown "$user" "$tmp/home" "$tmp/run" "$tmp/shots"
-chmod 700 "$tmp/run"
-printf 'default_border none\nfocus_follows_mouse no\n' >"$tmp/sway.conf"
-chmod 644 "$tmp/sway.conf"
-
-sway_runner=""
-runners=""  # runuser processes the test started; each has one child
-cleanup() {
-    for r in $runners $sway_runner; do
-        for pid in $(pgrep -P "$r"); do kill -KILL "$pid" 2>/dev/null; done
-    done
-    wait 2>/dev/null
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*"
@@ -76,52 +49,20 @@ fail() {
     exit 1
 }
 
-as_user() {
-    runuser -u "$user" -- env -i HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin "$@"
-}
-wayland=""
-on_sway() { as_user WAYLAND_DISPLAY="$wayland" "$@"; }
-# For `... &`: the background job is runuser itself, so $! is its pid.
-as_user_exec() {
-    exec runuser -u "$user" -- env -i HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin "$@"
-}
-on_sway_exec() { as_user_exec WAYLAND_DISPLAY="$wayland" "$@"; }
-# The program a runner started (runuser forks it and waits).
-child() {
-    for _ in $(seq 50); do
-        pid=$(pgrep -P "$1" | head -n 1)
-        [ -n "$pid" ] && { echo "$pid"; return 0; }
-        sleep 0.05
-    done
-    return 1
-}
+# The user's home and copies of the programs, where the user may read them.
+sway_home || fail "cannot create the user $sway_user"
+trap stop_sway EXIT
+cp "$bin" "$tmp/bin/starvane"
+cp "$clicker" "$tmp/bin/wayland-click"
+chmod 755 "$tmp/bin" "$tmp/bin"/*
+
 shows() { pgrep -u "$user" -f "$tmp/bin/starvane"; }
 shot() { on_sway grim -t ppm -o "$1" "$tmp/shots/$2.ppm" && cp "$tmp/shots/$2.ppm" "$out/$2.ppm"; }
 figure() { sed -n "s/^$1 //p" "$2"; }
-# A runner's exit status, waiting at most SECONDS for it.
-status_of() {
-    for _ in $(seq $(($2 * 20))); do
-        kill -0 "$1" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$1" 2>/dev/null && return 124
-    wait "$1"
-}
 
 # The compositor, with three outputs side by side: 1280x720, 800x800, and
 # 1024x768 pixels at scale 2 (512x384 in layout units).
-as_user_exec WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$tmp/sway.conf" \
-    >"$out/sway.log" 2>&1 &
-sway_runner=$!
-for _ in $(seq 100); do
-    wayland=$(cd "$tmp/run" && ls wayland-[0-9] 2>/dev/null | head -n 1)
-    sock=$(ls "$tmp/run"/sway-ipc.*.sock 2>/dev/null | head -n 1)
-    [ -n "$wayland" ] && [ -n "$sock" ] && break
-    kill -0 "$sway_runner" 2>/dev/null || fail "sway ended at once"
-    sleep 0.1
-done
-[ -n "$wayland" ] && [ -n "$sock" ] || fail "sway made no sockets"
-export SWAYSOCK=$sock
+start_sway || fail "sway did not start"
 swaymsg create_output >/dev/null && swaymsg create_output >/dev/null || fail "swaymsg create_output failed"
 swaymsg output HEADLESS-1 resolution 1280x720 position 0 0 >/dev/null &&
     swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null &&
@@ -195,6 +136,18 @@ shot HEADLESS-1 uncovered || fail "grim failed"
 "${probe[@]}" fitted "$tmp/shots/uncovered.ppm" >"$out/uncovered.txt"
 [ "$(figure bars "$out/uncovered.txt")" -eq 0 ] && [ "$(figure black "$out/uncovered.txt")" -ge 200 ] ||
     fail "the wallpaper did not come back after the window closed"
+
+# An output that changes size: the surface follows, and the picture is
+# fitted to the new shape (bars of 175 rows above and below now; an old
+# 800x800 buffer would show the picture from row 100).
+swaymsg output HEADLESS-2 resolution 600x800 >/dev/null || fail "cannot resize HEADLESS-2"
+sleep 1
+shot HEADLESS-2 resized || fail "grim failed"
+"${probe[@]}" fitted "$tmp/shots/resized.ppm" >"$out/resized.txt"
+echo "HEADLESS-2 resized: $(tr '\n' ' ' <"$out/resized.txt")"
+[ "$(figure size "$out/resized.txt")" = 600x800 ] && [ "$(figure bars "$out/resized.txt")" -eq 0 ] &&
+    [ "$(figure black "$out/resized.txt")" -lt 1000 ] || fail "the show did not follow the new size of HEADLESS-2"
+swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null  # the layout the click below counts on
 
 # SIGTERM: status 0, and no show process left.
 kill -TERM "$show"

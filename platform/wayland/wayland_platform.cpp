@@ -369,10 +369,10 @@ WaylandPlatform::~WaylandPlatform() {
     ReleaseDisplay();
     if (!c_) return;
     WaylandConnection& c = *c_;
-    while (!outputs_.empty()) {
-        if (outputs_.back()) RemoveOutput(outputs_.back()->globalName);
-        outputs_.pop_back();
+    for (const auto& o : outputs_) {
+        if (o) DestroyObjects(*o);
     }
+    outputs_.clear();
     if (c.seatVersion >= 3) {
         if (c.pointer) wl_pointer_release(c.pointer);
         if (c.keyboard) wl_keyboard_release(c.keyboard);
@@ -539,6 +539,12 @@ void WaylandPlatform::CreateSurface(Output& o) {
 void WaylandPlatform::DestroySurface(Output& o) {
     InvalidateTarget(o.view);
     if (c_->pointerView == o.view) c_->pointerView = -1;
+    DestroySurfaceObjects(o);
+    if (o.hidden) SetViewHidden(o.view, false);
+    o.hidden = false;
+}
+
+void WaylandPlatform::DestroySurfaceObjects(Output& o) {
     if (o.frame) wl_callback_destroy(o.frame);
     o.frame = nullptr;
     DestroyShmBuffers(o.buffers);
@@ -553,18 +559,22 @@ void WaylandPlatform::DestroySurface(Output& o) {
     o.image = std::vector<uint32_t>();
     o.damage.rects.clear();
     o.width = o.height = 0;
-    if (o.hidden) SetViewHidden(o.view, false);
-    o.hidden = false;
+}
+
+void WaylandPlatform::DestroyObjects(Output& o) {
+    DestroySurfaceObjects(o);
+    if (o.xdgOutput) zxdg_output_v1_destroy(o.xdgOutput);
+    if (o.outputVersion >= 3) wl_output_release(o.output);
+    else wl_output_destroy(o.output);
+    o.xdgOutput = nullptr;
+    o.output = nullptr;
 }
 
 void WaylandPlatform::RemoveOutput(uint32_t globalName) {
     for (auto& slot : outputs_) {
         if (!slot || slot->globalName != globalName) continue;
-        Output& o = *slot;
-        DestroySurface(o);
-        if (o.xdgOutput) zxdg_output_v1_destroy(o.xdgOutput);
-        if (o.outputVersion >= 3) wl_output_release(o.output);
-        else wl_output_destroy(o.output);
+        DestroySurface(*slot);
+        DestroyObjects(*slot);
         slot.reset();
         break;
     }

@@ -49,6 +49,9 @@ private:
     void UpdateSurfaces();
     void CreateSurface(Output& o);
     void DestroySurface(Output& o);
+    // The protocol objects alone, the show's views untouched.
+    void DestroySurfaceObjects(Output& o);
+    void DestroyObjects(Output& o);
     void RemoveOutput(uint32_t globalName);
     void Resize(Output& o);
     void Commit(Output& o);
@@ -64,5 +67,4 @@ private:
     int stopFd_ = -1;
     bool started_ = false;  // Open succeeded: outputs that come get surfaces
     bool ended_ = false;    // a destroy message was posted
-    bool everShown_ = false;
 };
