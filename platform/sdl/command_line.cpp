@@ -118,6 +118,7 @@ bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
 
 bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& options, std::string& error) {
     bool targetGiven = false;
+    bool monitorsGiven = false;
     // Sets where the show draws; two different places is a mistake, except
     // that a window id given with --root wins, as it does for other
     // screensaver programs (a daemon's preview adds one to the command).
@@ -211,10 +212,11 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
         } else if (dashes == 2 && name == "monitors") {
             if (!takeValue()) return false;
             if (value != "one" && value != "all") {
-                error = "--monitors: '" + value + "' is not one or all";
+                error = "--monitors: '" + value + "' is neither one nor all";
                 return false;
             }
-            options.monitors = value == "one" ? MonitorChoice::One : MonitorChoice::All;
+            options.monitors = value == "all" ? MonitorChoice::All : MonitorChoice::One;
+            monitorsGiven = true;
         } else if (dashes == 1 && (name == "window" || name == "install" || name == "noinstall" || name == "mono" ||
                                    name == "fps" || name == "no-fps")) {
             // What a screensaver daemon passes to every program: nothing to do.
@@ -225,10 +227,16 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
             return false;
         }
     }
-    if (options.target != ShowTarget::Layer && (!options.output.empty() || options.monitors != MonitorChoice::Unset)) {
-        error = std::string(options.output.empty() ? "--monitors" : "--output") + " works only with --layer";
+    if (!options.output.empty() && options.target != ShowTarget::Layer) {
+        error = "--output works only with --layer";
         return false;
     }
+    if (options.monitors == MonitorChoice::All && options.target != ShowTarget::Layer) {
+        error = "--monitors all works only with --layer";
+        return false;
+    }
+    // A wallpaper belongs on every output.
+    if (options.target == ShowTarget::Layer && !monitorsGiven) options.monitors = MonitorChoice::All;
     if (options.display >= 0 && targetGiven && options.target != ShowTarget::Window) {
         error = std::string("--display cannot be used with ") + TargetOption(options.target);
         return false;

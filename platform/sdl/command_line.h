@@ -17,8 +17,9 @@ enum class ShowTarget {
 // The layers of a Wayland desktop a --layer surface can go in, lowest first.
 enum class DesktopLayer { Background, Bottom, Top, Overlay };
 
-// Which monitors show the picture (--monitors); Unset leaves it to the target.
-enum class MonitorChoice { Unset, One, All };
+// Which monitors show the picture: one (in full screen the others black) or
+// every one, each scaled to its own size. With --layer the default is all.
+enum class MonitorChoice { One, All };
 
 struct LaunchOptions {
     ShowTarget target = ShowTarget::FullScreen;
@@ -27,7 +28,7 @@ struct LaunchOptions {
     int32_t display = -1;                // --display N; -1: the one under the pointer
     DesktopLayer layer = DesktopLayer::Background;  // --layer
     std::string output;                  // --output NAME; empty: as --monitors says
-    MonitorChoice monitors = MonitorChoice::Unset;
+    MonitorChoice monitors = MonitorChoice::One;
     bool help = false;
     bool version = false;
 };

@@ -102,7 +102,7 @@ TEST(CommandLine, MistakesNameTheOption) {
         {{"--output", "DP-1"}, "--output works only with --layer"},
         {{"--layer", "--output"}, "--output needs a value"},
         {{"--layer", "--output="}, "--output needs an output name"},
-        {{"--monitors", "all"}, "--monitors works only with --layer"},
+        {{"--monitors", "all"}, "--monitors all works only with --layer"},
         {{"--layer", "--monitors", "two"}, "'two'"},
     };
     for (const auto& c : cases) {
@@ -142,11 +142,11 @@ TEST(CommandLine, LayerSurfaces) {
         const char* output;
         MonitorChoice monitors;
     } cases[] = {
-        {{"--layer"}, DesktopLayer::Background, "", MonitorChoice::Unset},
-        {{"--layer", "bottom"}, DesktopLayer::Bottom, "", MonitorChoice::Unset},
-        {{"--layer=top"}, DesktopLayer::Top, "", MonitorChoice::Unset},
-        {{"--layer", "overlay", "--output", "HEADLESS-2"}, DesktopLayer::Overlay, "HEADLESS-2", MonitorChoice::Unset},
-        {{"--output=eDP-1", "--layer"}, DesktopLayer::Background, "eDP-1", MonitorChoice::Unset},
+        {{"--layer"}, DesktopLayer::Background, "", MonitorChoice::All},
+        {{"--layer", "bottom"}, DesktopLayer::Bottom, "", MonitorChoice::All},
+        {{"--layer=top"}, DesktopLayer::Top, "", MonitorChoice::All},
+        {{"--layer", "overlay", "--output", "HEADLESS-2"}, DesktopLayer::Overlay, "HEADLESS-2", MonitorChoice::All},
+        {{"--output=eDP-1", "--layer"}, DesktopLayer::Background, "eDP-1", MonitorChoice::All},
         {{"--layer", "--monitors", "one"}, DesktopLayer::Background, "", MonitorChoice::One},
         {{"--monitors=all", "--layer", "background"}, DesktopLayer::Background, "", MonitorChoice::All},
     };
