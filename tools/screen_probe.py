@@ -242,33 +242,51 @@ def fit_picture(width, height):
     return (width - w) // 2, (height - h) // 2, w, h
 
 
+LIT_BYTES = bytes(1 if v > 40 else 0 for v in range(256))
+ZERO_BYTES = bytes(1 if v == 0 else 0 for v in range(256))
+
+
+def count_pixels(shot, table, any_channel, x0, y0, x1, y1):
+    """Pixels of the box whose channels pass `table` (any one of them, or
+    all three): byte strings and big integers instead of a loop per pixel."""
+    x0, x1 = max(0, x0), min(shot.width, x1)
+    y0, y1 = max(0, y0), min(shot.height, y1)
+    if x0 >= x1:
+        return 0
+    offsets = [(s // 8) if shot.order == "<" else 3 - s // 8 for s in shot.shifts]
+    n = 0
+    for y in range(y0, y1):
+        at = y * shot.pitch
+        row = shot.data[at + 4 * x0:at + 4 * x1].translate(table)
+        r, g, b = (int.from_bytes(row[o::4], "little") for o in offsets)
+        n += bin((r | g | b) if any_channel else (r & g & b)).count("1")
+    return n
+
+
 def fitted(shot):
     """Figures of a capture of a whole screen showing the scaled picture."""
-    fx, fy, fw, fh = fit_picture(shot.width, shot.height)
+    w, h = shot.width, shot.height
+    fx, fy, fw, fh = fit_picture(w, h)
     scale = fw / 1024
     strip_bottom = fy + int(25 * scale + 0.999)
+    lit = lambda x0, y0, x1, y1: count_pixels(shot, LIT_BYTES, True, x0, y0, x1, y1)
+    bars = lit(0, 0, w, fy) + lit(0, fy + fh, w, h) + lit(0, fy, fx, fy + fh) + lit(fx + fw, fy, w, fy + fh)
     cx, cy, half = fx + 512 * scale, fy + 409 * scale, 150 * scale
-    bars = strip = centre = black = 0
-    left = shot.width
-    for y in range(shot.height):
-        for x, (r, g, b) in enumerate(shot.row(y, 0, shot.width)):
-            lit = max(r, g, b) > 40
-            black += r == g == b == 0
-            if not (fx <= x < fx + fw and fy <= y < fy + fh):
-                bars += lit
-            elif y < strip_bottom:
-                if r < 0x62 + 48 and g > 0xA0 and b > 0xA0 and abs(g - b) < 24:
-                    strip += 1
-                    left = min(left, x)
-            elif abs(x - cx) < half and abs(y - cy) < half:
-                centre += lit
-    print("size %dx%d" % (shot.width, shot.height))
+    centre = lit(int(cx - half), max(int(cy - half), strip_bottom), int(cx + half), int(cy + half))
+    black = count_pixels(shot, ZERO_BYTES, False, 0, 0, w, h)
+    strip, left = 0, w
+    for y in range(fy, strip_bottom):
+        for x, (r, g, b) in enumerate(shot.row(y, fx, fx + fw), fx):
+            if r < 0x62 + 48 and g > 0xA0 and b > 0xA0 and abs(g - b) < 24:
+                strip += 1
+                left = min(left, x)
+    print("size %dx%d" % (w, h))
     print("fit %d %d %d %d" % (fx, fy, fw, fh))
     print("bars %d" % bars)
     print("cyan %d" % strip)
     print("left %d" % (left - fx if strip else -1))
     print("burst %d" % centre)
-    print("black %d" % (black * 1000 // (shot.width * shot.height)))
+    print("black %d" % (black * 1000 // (w * h)))
 
 
 def main(argv):
