@@ -6,8 +6,9 @@
 #                           WAYLAND_SOCKET: the banner and the grand burst on
 #                           every output, scaled with the aspect kept; at
 #                           device pixels on the scale-2 output; covered by
-#                           a window; following an output's new size;
-#                           SIGTERM ends it with 0, nothing left
+#                           a window; following an output's new size, and
+#                           outputs that come and go; SIGTERM ends it with
+#                           0, nothing left
 #   --layer overlay         on one output: a click fires a burst, Esc ends
 #                           it with 0
 #   no compositor           status 1 and one line
@@ -152,6 +153,19 @@ echo "HEADLESS-2 resized: $(tr '\n' ' ' <"$out/resized.txt")"
 [ "$(figure size "$out/resized.txt")" = 600x800 ] && [ "$(figure bars "$out/resized.txt")" -eq 0 ] &&
     [ "$(figure black "$out/resized.txt")" -lt 1000 ] || fail "the show did not follow the new size of HEADLESS-2"
 swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null  # the layout the click below counts on
+
+# An output that comes gets the show at once; one that goes takes only its
+# own surface.
+swaymsg create_output >/dev/null || fail "swaymsg create_output failed"
+sleep 1
+shot HEADLESS-4 added || fail "grim failed"
+"${probe[@]}" fitted "$tmp/shots/added.ppm" >"$out/added.txt"
+echo "HEADLESS-4 added: $(tr '\n' ' ' <"$out/added.txt")"
+[ "$(figure bars "$out/added.txt")" -eq 0 ] && [ "$(figure black "$out/added.txt")" -lt 1000 ] ||
+    fail "no show on the output that came"
+swaymsg output HEADLESS-4 disable >/dev/null || fail "cannot disable HEADLESS-4"
+sleep 0.5
+kill -0 "$show" 2>/dev/null || fail "the show ended when an output went (status $(status_of "$runner" 1))"
 
 # SIGTERM: status 0, and no show process left.
 kill -TERM "$show"
