@@ -9,8 +9,8 @@
 #                           a window; following an output's new size, and
 #                           outputs that come and go; SIGTERM ends it with
 #                           0, nothing left
-#   --layer overlay         on one output: a click fires a burst, Esc ends
-#                           it with 0
+#   --layer overlay         on one output: a click fires a burst, H shows
+#                           the status line, Esc ends it with 0
 #   no compositor           status 1 and one line
 #   starvane (full screen)  the SDL program under the same sway, on the
 #                           scale-2 output at device pixels, the others black
@@ -204,7 +204,17 @@ for _ in $(seq 20); do
 done
 echo "right click on the overlay: $gain pixels brightened"
 [ "$gain" -ge 100 ] || fail "the click on the overlay lit only $gain pixels"
-on_sway wtype -s 500 -k Escape >"$out/wtype.log" 2>&1 || fail "wtype failed"
+# H: the status line, four times as long as the banner, within seconds.
+on_sway wtype -s 300 -k h >"$out/wtype.log" 2>&1 || fail "wtype failed"
+for _ in $(seq 40); do
+    shot HEADLESS-1 overlay-status || fail "grim failed"
+    "${probe[@]}" fitted "$tmp/shots/overlay-status.ppm" >"$out/overlay-status.txt"
+    [ "$(figure cyan "$out/overlay-status.txt")" -ge 300 ] && break
+    sleep 0.1
+done
+echo "H on the overlay: $(figure cyan "$out/overlay-status.txt") strip pixels lit"
+[ "$(figure cyan "$out/overlay-status.txt")" -ge 300 ] || fail "H showed no status line on the overlay"
+on_sway wtype -s 500 -k Escape >>"$out/wtype.log" 2>&1 || fail "wtype failed"
 status_of "$runner" 5
 status=$?
 echo "Esc on the overlay: status $status"
