@@ -23,7 +23,12 @@ uint32_t ScaledPlatform::TickCount() {
 
 uint32_t ScaledPlatform::TimeSeconds() { return uint32_t(std::time(nullptr)); }
 
-void ScaledPlatform::SetViewCount(int32_t count) { views_.assign(size_t(std::max(count, 1)), View()); }
+void ScaledPlatform::SetViewCount(int32_t count) {
+    count = std::max(count, 0);
+    // A view that goes takes the picture out of its pixels first.
+    if (home_ >= count) PlacePicture(nullptr, 0, -1);
+    views_.resize(size_t(count));
+}
 
 const uint32_t* ScaledPlatform::PictureRow(int32_t y) const {
     return picture_ ? picture_ + size_t(y) * size_t(pitch_) : nullptr;
@@ -42,11 +47,12 @@ const char* ScaledPlatform::AttachDisplay() {
     pitch_ = kScreenWidth;
     home_ = -1;
     litKnown_ = true;
-    bool any = false;
+    // No view yet (outputs that have still to come) is not a failure.
+    bool any = views_.empty();
     for (int32_t v = 0; v < ViewCount(); ++v) {
         views_[size_t(v)].valid = false;
         RedrawAll(v);
-        any = any || views_[size_t(v)].valid;
+        any = any || views_[size_t(v)].valid || views_[size_t(v)].hidden;
     }
     if (!any) return "cannot draw into the window";
     if (verbose) std::fprintf(stderr, "starvane: present: %s\n", PresentDescription().c_str());

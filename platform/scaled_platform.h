@@ -70,7 +70,8 @@ public:
     virtual std::string PresentDescription() const;
 
 protected:
-    // Views to show the picture on, from OpenWindow on; 1 unless set.
+    // Views to show the picture on (1 unless set; 0 until a first output
+    // comes); views that stay keep their state.
     void SetViewCount(int32_t count);
     // A view's pixels, taken again after a size change; false when there
     // are none.

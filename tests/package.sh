@@ -36,7 +36,10 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = games ] || fail "Section: $(field Section)"
 [[ "$(field Maintainer)" =~ ^.+\ \<.+@.+\>$ ]] || fail "Maintainer: '$(field Maintainer)'"
 depends=$(field Depends)
-for lib in libc6 libsdl2-2.0-0 libpng16-16; do
+libs=(libc6 libsdl2-2.0-0 libpng16-16)
+# A build with the Wayland layer surfaces needs the Wayland client library.
+objdump -p "$build/starvane" 2>/dev/null | grep -q 'NEEDED.*libwayland-client' && libs+=(libwayland-client0)
+for lib in "${libs[@]}"; do
   [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
 done
 [ "$(field Description | wc -l)" -ge 4 ] || fail "no long description"

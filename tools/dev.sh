@@ -15,6 +15,10 @@ show_packages=(cmake g++ make pkg-config libsdl2-dev libpng-dev libx11-dev libxe
 test_packages=(libgtest-dev libbenchmark-dev libpixman-1-dev linux-perf xvfb xdotool x11-apps x11-utils xauth
   imagemagick ffmpeg g++-mingw-w64-x86-64 wine64 wine libgl1-mesa-dri xscreensaver procps
   emscripten chromium nodejs clang-14 libclang-rt-14-dev)
+# Wayland layer surfaces (--layer); the end-to-end test's headless compositor,
+# screenshots, a window to cover the show and a virtual keyboard.
+show_packages+=(libwayland-dev wayland-protocols libxkbcommon-dev)
+test_packages+=(sway grim foot wtype)
 # The manual pages' source format; then the Debian package and its validators.
 show_packages+=(scdoc)
 test_packages+=(dpkg-dev file lintian desktop-file-utils appstream libxml2-utils man-db)

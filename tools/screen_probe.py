@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Reads the show back from X screen captures (xwd files).
+"""Reads the show back from screen captures (xwd files, or PPM files as
+grim writes them on Wayland).
 
     screen_probe.py info SHOT.xwd
         strip and picture figures of one capture, one "name value" a line:
@@ -16,6 +17,13 @@
         capture and "burst N": the most lit centre pixels any capture of
         that second showed. Keeps the captures it names as first.xwd and
         second.xwd in OUTDIR.
+    screen_probe.py fitted SHOT
+        figures of a whole screen showing the picture scaled with its aspect
+        kept: size, fit (x y width height of the picture, as the show places
+        it), bars (lit pixels around the picture), cyan and left (banner
+        pixels in the scaled strip, and the leftmost's column in the
+        picture), burst (lit pixels around the scaled centre) and black (pure
+        black pixels of the whole screen, per mille).
     screen_probe.py region SHOT.xwd X0 Y0 X1 Y1
         figures of the box [X0, X1) x [Y0, Y1) of a capture of any size,
         for scaled pictures: size (of the capture), lit (pixels with a
@@ -39,10 +47,14 @@ CENTRE = (512, 409)  # canvas (512, 384) on screen
 
 
 class Shot:
-    """An xwd capture of a 24- or 32-bit TrueColor screen."""
+    """An xwd capture of a 24- or 32-bit TrueColor screen, or a binary PPM
+    (P6, 8 bits a channel) such as grim -t ppm writes."""
 
     def __init__(self, path):
         data = open(path, "rb").read()
+        if data[:2] == b"P6":
+            self.load_ppm(path, data)
+            return
         h = struct.unpack(">25I", data[:100])
         header_size, self_format = h[0], h[2]
         self.width, self.height = h[4], h[5]
@@ -54,6 +66,31 @@ class Shot:
         self.data = data[header_size + 12 * ncolors:]
         self.order = "<" if byte_order == 0 else ">"
         self.shifts = [(m & -m).bit_length() - 1 for m in masks]
+
+    def load_ppm(self, path, data):
+        fields, at = [], 2
+        while len(fields) < 3:
+            while data[at:at + 1].isspace():
+                at += 1
+            if data[at:at + 1] == b"#":
+                at = data.index(b"\n", at)
+                continue
+            end = at
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(int(data[at:end]))
+            at = end
+        self.width, self.height, maxval = fields
+        if maxval != 255:
+            sys.exit("%s: need a PPM with 8 bits a channel" % path)
+        # Widened to 32-bit words 0x00RRGGBB, so the readers below serve both.
+        rgb = data[at + 1:at + 1 + 3 * self.width * self.height]
+        words = bytearray(4 * self.width * self.height)
+        words[0::4], words[1::4], words[2::4] = rgb[2::3], rgb[1::3], rgb[0::3]
+        self.data = bytes(words)
+        self.pitch = 4 * self.width
+        self.order = "<"
+        self.shifts = [16, 8, 0]
 
     def rgb(self, x, y):
         at = y * self.pitch + 4 * x
@@ -195,9 +232,69 @@ def region(shot, x0, y0, x1, y1):
     print("left %d" % left)
 
 
+def fit_picture(width, height):
+    """Where the show puts its 1024 x 768 picture in a screen of this size:
+    as large as fits with its aspect kept, centred (platform/picture_fit)."""
+    if width * 768 > height * 1024:
+        w, h = max(1, height * 1024 // 768), height
+    else:
+        w, h = width, max(1, width * 768 // 1024)
+    return (width - w) // 2, (height - h) // 2, w, h
+
+
+LIT_BYTES = bytes(1 if v > 40 else 0 for v in range(256))
+ZERO_BYTES = bytes(1 if v == 0 else 0 for v in range(256))
+
+
+def count_pixels(shot, table, any_channel, x0, y0, x1, y1):
+    """Pixels of the box whose channels pass `table` (any one of them, or
+    all three): byte strings and big integers instead of a loop per pixel."""
+    x0, x1 = max(0, x0), min(shot.width, x1)
+    y0, y1 = max(0, y0), min(shot.height, y1)
+    if x0 >= x1:
+        return 0
+    offsets = [(s // 8) if shot.order == "<" else 3 - s // 8 for s in shot.shifts]
+    n = 0
+    for y in range(y0, y1):
+        at = y * shot.pitch
+        row = shot.data[at + 4 * x0:at + 4 * x1].translate(table)
+        r, g, b = (int.from_bytes(row[o::4], "little") for o in offsets)
+        n += bin((r | g | b) if any_channel else (r & g & b)).count("1")
+    return n
+
+
+def fitted(shot):
+    """Figures of a capture of a whole screen showing the scaled picture."""
+    w, h = shot.width, shot.height
+    fx, fy, fw, fh = fit_picture(w, h)
+    scale = fw / 1024
+    strip_bottom = fy + int(25 * scale + 0.999)
+    lit = lambda x0, y0, x1, y1: count_pixels(shot, LIT_BYTES, True, x0, y0, x1, y1)
+    bars = lit(0, 0, w, fy) + lit(0, fy + fh, w, h) + lit(0, fy, fx, fy + fh) + lit(fx + fw, fy, w, fy + fh)
+    cx, cy, half = fx + 512 * scale, fy + 409 * scale, 150 * scale
+    centre = lit(int(cx - half), max(int(cy - half), strip_bottom), int(cx + half), int(cy + half))
+    black = count_pixels(shot, ZERO_BYTES, False, 0, 0, w, h)
+    strip, left = 0, w
+    for y in range(fy, strip_bottom):
+        for x, (r, g, b) in enumerate(shot.row(y, fx, fx + fw), fx):
+            if r < 0x62 + 48 and g > 0xA0 and b > 0xA0 and abs(g - b) < 24:
+                strip += 1
+                left = min(left, x)
+    print("size %dx%d" % (w, h))
+    print("fit %d %d %d %d" % (fx, fy, fw, fh))
+    print("bars %d" % bars)
+    print("cyan %d" % strip)
+    print("left %d" % (left - fx if strip else -1))
+    print("burst %d" % centre)
+    print("black %d" % (black * 1000 // (w * h)))
+
+
 def main(argv):
     if len(argv) == 7 and argv[1] == "region":
         region(Shot(argv[2]), *(int(a) for a in argv[3:7]))
+        return 0
+    if len(argv) == 3 and argv[1] == "fitted":
+        fitted(Shot(argv[2]))
         return 0
     if len(argv) == 3 and argv[1] == "info":
         info(Shot(argv[2]), load_glyphs())

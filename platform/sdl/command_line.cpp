@@ -22,6 +22,13 @@ const char kLaunchHelp[] =
     "  --window-id ID    draw into the X window ID (0x... hex or decimal)\n"
     "  --root            draw into the window XSCREENSAVER_WINDOW names, else\n"
     "                    into the root window (for screensaver daemons)\n"
+    "  --layer [LAYER]   on Wayland, a layer surface on every output: background\n"
+    "                    (the default: a wallpaper), bottom, top, or overlay\n"
+    "                    (takes the keyboard: a screensaver or lock screen)\n"
+    "  --output NAME     with --layer, the output NAME alone (as does\n"
+    "                    SWAYLOCK_PLUGIN_OUTPUT_NAME)\n"
+    "  --monitors one|all  with --layer, the first output alone, or every\n"
+    "                    output (the default)\n"
     "  --help            this text\n"
     "  --version         the version\n"
     "\n"
@@ -79,6 +86,7 @@ const char* TargetOption(ShowTarget target) {
     case ShowTarget::Window: return "--window";
     case ShowTarget::ForeignWindow: return "--window-id";
     case ShowTarget::RootWindow: return "--root";
+    case ShowTarget::Layer: return "--layer";
     default: return "";
     }
 }
@@ -92,6 +100,17 @@ bool ParseWindowId(const std::string& text, uint32_t& id) {
         return false;
     id = uint32_t(v);
     return true;
+}
+
+bool ParseDesktopLayer(const std::string& text, DesktopLayer& layer) {
+    static const char* const kNames[] = {"background", "bottom", "top", "overlay"};
+    for (int32_t i = 0; i < 4; ++i) {
+        if (text == kNames[i]) {
+            layer = DesktopLayer(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
@@ -108,6 +127,7 @@ bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
 
 bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& options, std::string& error) {
     bool targetGiven = false;
+    bool monitorsGiven = false;
     // Sets where the show draws; two different places is a mistake, except
     // that a window id given with --root wins, as it does for other
     // screensaver programs (a daemon's preview adds one to the command).
@@ -180,6 +200,24 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
                 return false;
             }
             options.display = int32_t(n);
+        } else if (dashes == 2 && name == "layer") {
+            if (!chooseTarget(ShowTarget::Layer, word)) return false;
+            // The layer is optional: a following word that is no option is it.
+            if (!inlineValue && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') {
+                value = args[++i];
+                inlineValue = true;
+            }
+            if (inlineValue && !ParseDesktopLayer(value, options.layer)) {
+                error = "--layer: '" + value + "' is not background, bottom, top or overlay";
+                return false;
+            }
+        } else if (dashes == 2 && name == "output") {
+            if (!takeValue()) return false;
+            if (value.empty()) {
+                error = "--output needs an output name";
+                return false;
+            }
+            options.output = value;
         } else if (dashes == 2 && name == "monitors") {
             if (!takeValue()) return false;
             if (value != "one" && value != "all") {
@@ -187,6 +225,7 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
                 return false;
             }
             options.monitors = value == "all" ? MonitorChoice::All : MonitorChoice::One;
+            monitorsGiven = true;
         } else if (dashes == 2 && name == "present") {
             if (!takeValue()) return false;
             if (value != "cpu" && value != "gpu") {
@@ -220,11 +259,18 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
         error = std::string("--present gpu cannot be used with ") + TargetOption(options.target);
         return false;
     }
-    if (options.monitors == MonitorChoice::All && (options.display >= 0 || options.target != ShowTarget::FullScreen)) {
+    if (options.monitors == MonitorChoice::All &&
+        (options.display >= 0 || (options.target != ShowTarget::FullScreen && options.target != ShowTarget::Layer))) {
         error = options.display >= 0 ? "--monitors all cannot be used with --display"
                                      : std::string("--monitors all cannot be used with ") + TargetOption(options.target);
         return false;
     }
+    if (!options.output.empty() && options.target != ShowTarget::Layer) {
+        error = "--output works only with --layer";
+        return false;
+    }
+    // A wallpaper belongs on every output.
+    if (options.target == ShowTarget::Layer && !monitorsGiven) options.monitors = MonitorChoice::All;
     if (options.display >= 0 && targetGiven && options.target != ShowTarget::Window) {
         error = std::string("--display cannot be used with ") + TargetOption(options.target);
         return false;

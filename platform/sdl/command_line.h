@@ -11,10 +11,14 @@ enum class ShowTarget {
     Window,      // an ordinary resizable window
     ForeignWindow,  // an X window another program made (--window-id)
     RootWindow,     // XSCREENSAVER_WINDOW, else the root window (--root)
+    Layer,          // Wayland layer surfaces, one per output (--layer)
 };
 
-// Which monitors show the picture in full screen: one (the others black) or
-// every one, each scaled to its own size.
+// The layers of a Wayland desktop a --layer surface can go in, lowest first.
+enum class DesktopLayer { Background, Bottom, Top, Overlay };
+
+// Which monitors show the picture: one (in full screen the others black) or
+// every one, each scaled to its own size. With --layer the default is all.
 enum class MonitorChoice { One, All };
 // How the picture reaches the screen: scaled on the processor into the
 // window's pixels, or drawn by the GPU from a texture; Auto takes the GPU
@@ -31,6 +35,8 @@ struct LaunchOptions {
     bool verbose = false;  // the present path and the frame figures on stderr
     bool seeded = false;   // --seed N: the show's generator starts from seed
     uint32_t seed = 0;
+    DesktopLayer layer = DesktopLayer::Background;  // --layer
+    std::string output;                  // --output NAME; empty: as --monitors says
     bool help = false;
     bool version = false;
 };
@@ -46,6 +52,9 @@ bool ParseLaunchOptions(const std::vector<std::string>& args, LaunchOptions& opt
 
 // An X window id: hexadecimal with 0x or 0X, or decimal; 1 to 0xFFFFFFFF.
 bool ParseWindowId(const std::string& text, uint32_t& id);
+
+// "background", "bottom", "top" or "overlay".
+bool ParseDesktopLayer(const std::string& text, DesktopLayer& layer);
 
 // "WxH" within the window limits.
 bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height);

@@ -1,5 +1,5 @@
-// The show on an SDL2 desktop, in a window of its own, or drawn into an X
-// window another program gives it.
+// The show on an SDL2 desktop, in a window of its own, drawn into an X
+// window another program gives it, or in Wayland layer surfaces.
 #define SDL_MAIN_HANDLED
 #include <cstdio>
 #include <string>
@@ -11,6 +11,9 @@
 #include "starvane_version.h"
 #ifdef STARVANE_HAVE_X11
 #include "platform/sdl/foreign_window_platform.h"
+#endif
+#ifdef STARVANE_HAVE_WAYLAND
+#include "platform/wayland/wayland_platform.h"
 #endif
 
 namespace {
@@ -64,6 +67,15 @@ int main(int argc, char** argv) {
         return Run(platform, options);
 #else
         return Fail(2, "--window-id and --root draw into X windows, and this build has no X11");
+#endif
+    }
+    if (options.target == ShowTarget::Layer) {
+#ifdef STARVANE_HAVE_WAYLAND
+        WaylandPlatform platform(options);
+        if (const int status = platform.Open(error)) return Fail(status, error);
+        return RunShow(platform);
+#else
+        return Fail(2, "--layer draws on Wayland desktops, and this build has no Wayland");
 #endif
     }
     SdlPlatform platform(options);

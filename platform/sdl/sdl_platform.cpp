@@ -130,7 +130,8 @@ bool SdlPlatform::OpenWindow() {
     if (options_.target == ShowTarget::Window) {
         const int32_t at = int32_t(SDL_WINDOWPOS_CENTERED_DISPLAY(chosen));
         Screen s;
-        s.window = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height, SDL_WINDOW_RESIZABLE);
+        s.window = SDL_CreateWindow("Starvane", at, at, options_.width, options_.height,
+                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (s.window) screens_.push_back(s);
     } else {
         // One window per monitor, each of the monitor's size from the start
@@ -141,7 +142,7 @@ bool SdlPlatform::OpenWindow() {
             const DisplayRect& d = displays[i];
             Screen s;
             s.window = SDL_CreateWindow("Starvane", d.x, d.y, d.width, d.height,
-                                        SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+                                        SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
             if (!s.window) continue;
             // Only a window manager can honour full screen; without one SDL
             // waits a tenth of a second for it in vain, and the borderless
@@ -179,7 +180,16 @@ bool SdlPlatform::OpenWindow() {
         for (Screen& s : screens_) SDL_SetWindowIcon(s.window, icon);
         SDL_FreeSurface(icon);
     }
-    const bool tryGpu = options_.present == PresentPath::Gpu ||
+    // On an output scaled by the compositor (Wayland at scale 2) a window's
+    // surface has only its logical size, and would be enlarged blurrily: its
+    // real pixels are reached through a renderer, whatever draws it.
+    for (size_t v : viewScreens_) {
+        int ww = 0, wh = 0, pw = 0, ph = 0;
+        SDL_GetWindowSize(screens_[v].window, &ww, &wh);
+        SDL_GetWindowSizeInPixels(screens_[v].window, &pw, &ph);
+        highDpi_ = highDpi_ || pw > ww || ph > wh;
+    }
+    const bool tryGpu = options_.present == PresentPath::Gpu || highDpi_ ||
                         (options_.present == PresentPath::Auto && GpuDevicePresent());
     gpu_ = tryGpu && StartGpu();
 #ifdef STARVANE_HAVE_X11
@@ -210,7 +220,7 @@ bool SdlPlatform::StartGpu() {
             gpuName_ = std::string(info.name ? info.name : "?");
             const std::string gl = GlRendererName();
             if (!gl.empty()) gpuName_ += " on " + gl;
-            if (options_.present != PresentPath::Gpu && (gl.empty() || IsSoftwareRasteriser(gl))) {
+            if (options_.present != PresentPath::Gpu && !highDpi_ && (gl.empty() || IsSoftwareRasteriser(gl))) {
                 ok = false;
                 break;
             }
@@ -351,8 +361,13 @@ void SdlPlatform::TranslateEvent(const SDL_Event& event) {
         // the picture land on its edge.
         const Screen* s = ScreenOf(event.button.windowID);
         if (!s || s->view < 0) break;
-        if (event.button.button == SDL_BUTTON_LEFT || event.button.button == SDL_BUTTON_RIGHT)
-            PostClick(s->view, event.button.button == SDL_BUTTON_LEFT, event.button.x, event.button.y);
+        if (event.button.button != SDL_BUTTON_LEFT && event.button.button != SDL_BUTTON_RIGHT) break;
+        // Window units to the target's pixels, which differ on scaled outputs.
+        int ww = 1, wh = 1, pw = 1, ph = 1;
+        SDL_GetWindowSize(s->window, &ww, &wh);
+        SDL_GetWindowSizeInPixels(s->window, &pw, &ph);
+        PostClick(s->view, event.button.button == SDL_BUTTON_LEFT, int32_t(int64_t(event.button.x) * pw / std::max(ww, 1)),
+                  int32_t(int64_t(event.button.y) * ph / std::max(wh, 1)));
         break;
     }
 #ifdef STARVANE_HAVE_X11

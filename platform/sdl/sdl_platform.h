@@ -63,6 +63,7 @@ private:
     LaunchOptions options_;
     bool videoStarted_ = false;
     bool gpu_ = false;
+    bool highDpi_ = false;  // a view's window has more pixels than window units
     std::string gpuName_;                // the GL renderer, when known
     std::vector<Screen> screens_;
     std::vector<size_t> viewScreens_;    // screen of each view

@@ -122,6 +122,15 @@ TEST(CommandLine, MistakesNameTheOption) {
         {{"--seed", "4294967296"}, "'4294967296'"},
         {{"--seed", "-1"}, "'-1'"},
         {{"--verbose=1"}, "'--verbose=1'"},
+        {{"--layer", "middle"}, "'middle'"},
+        {{"--layer=Overlay"}, "'Overlay'"},
+        {{"--layer", "--root"}, "'--root' and --layer"},
+        {{"--window", "--layer"}, "'--layer' and --window"},
+        {{"--layer", "--display", "0"}, "--display cannot be used with --layer"},
+        {{"--output", "DP-1"}, "--output works only with --layer"},
+        {{"--layer", "--output"}, "--output needs a value"},
+        {{"--layer", "--output="}, "--output needs an output name"},
+        {{"--layer", "--monitors", "two"}, "'two'"},
     };
     for (const auto& c : cases) {
         const Parsed p = Parse(c.args);
@@ -149,5 +158,31 @@ TEST(CommandLine, WindowIdsInBothBases) {
         if (c.ok) {
             EXPECT_EQ(id, c.id) << c.text;
         }
+    }
+}
+
+// --layer: the layer (background unless named), one output or all of them.
+TEST(CommandLine, LayerSurfaces) {
+    const struct {
+        std::vector<std::string> args;
+        DesktopLayer layer;
+        const char* output;
+        MonitorChoice monitors;
+    } cases[] = {
+        {{"--layer"}, DesktopLayer::Background, "", MonitorChoice::All},
+        {{"--layer", "bottom"}, DesktopLayer::Bottom, "", MonitorChoice::All},
+        {{"--layer=top"}, DesktopLayer::Top, "", MonitorChoice::All},
+        {{"--layer", "overlay", "--output", "HEADLESS-2"}, DesktopLayer::Overlay, "HEADLESS-2", MonitorChoice::All},
+        {{"--output=eDP-1", "--layer"}, DesktopLayer::Background, "eDP-1", MonitorChoice::All},
+        {{"--layer", "--monitors", "one"}, DesktopLayer::Background, "", MonitorChoice::One},
+        {{"--monitors=all", "--layer", "background"}, DesktopLayer::Background, "", MonitorChoice::All},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = Parse(c.args);
+        ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
+        EXPECT_EQ(p.options.target, ShowTarget::Layer) << c.args[0];
+        EXPECT_EQ(p.options.layer, c.layer) << c.args[0];
+        EXPECT_EQ(p.options.output, c.output) << c.args[0];
+        EXPECT_EQ(p.options.monitors, c.monitors) << c.args[0];
     }
 }
