@@ -8,18 +8,6 @@ namespace {
 // How often presenting checks that the parent still stands, in ms.
 constexpr uint32_t kParentCheckPeriod = 250;
 
-BITMAPINFO FrameInfo() {
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kScreenWidth;
-    info.bmiHeader.biHeight = -kScreenHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 RECT ParentClientRect(HWND parent) {
     RECT client = {0, 0, 0, 0};
     GetClientRect(parent, &client);
@@ -51,7 +39,7 @@ const char* Win32PreviewPlatform::OpenDisplay() {
     frameDC = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
     if (frameDC == nullptr) return "cannot create a device context for the preview";
-    const BITMAPINFO info = FrameInfo();
+    const BITMAPINFO info = PictureBitmapInfo();
     void* bits = nullptr;
     frameBitmap = CreateDIBSection(frameDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (frameBitmap == nullptr || bits == nullptr) return "cannot create the preview frame";
@@ -126,7 +114,7 @@ void Win32PreviewPlatform::PaintFrame(HDC target) {
     // stay visible when the frame shrinks to a few per cent of its area.
     SetStretchBltMode(target, HALFTONE);
     SetBrushOrgEx(target, 0, 0, nullptr);
-    const BITMAPINFO info = FrameInfo();
+    const BITMAPINFO info = PictureBitmapInfo();
     StretchDIBits(target, 0, 0, client.right, client.bottom, 0, 0, kScreenWidth, kScreenHeight, frame, &info,
                   DIB_RGB_COLORS, SRCCOPY);
 }

@@ -9,18 +9,6 @@ namespace {
 
 constexpr size_t kRowWords = size_t(kScreenWidth);
 
-BITMAPINFO FrameInfo() {
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kScreenWidth;
-    info.bmiHeader.biHeight = -kScreenHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 void MarkDirty(ScaledDisplay& d, int32_t top, int32_t bottom) {
     if (d.dirtyTop >= d.dirtyBottom) {
         d.dirtyTop = top;
@@ -36,7 +24,7 @@ void MarkDirty(ScaledDisplay& d, int32_t top, int32_t bottom) {
 void StretchFrame(const ScaledDisplay& d, const ScaledWindow& w, HDC target) {
     SetStretchBltMode(target, HALFTONE);
     SetBrushOrgEx(target, 0, 0, nullptr);
-    const BITMAPINFO info = FrameInfo();
+    const BITMAPINFO info = PictureBitmapInfo();
     const ScreenRect& r = w.picture;
     StretchDIBits(target, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, kScreenWidth, kScreenHeight,
                   d.frame, &info, DIB_RGB_COLORS, SRCCOPY);
@@ -65,12 +53,24 @@ void ShowDirtyRows(ScaledDisplay& d) {
 
 }  // namespace
 
+BITMAPINFO PictureBitmapInfo() {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kScreenWidth;
+    info.bmiHeader.biHeight = -kScreenHeight;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 bool OpenScaledFrame(ScaledDisplay& d) {
     HDC screen = GetDC(nullptr);
     d.frameDC = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
     if (d.frameDC == nullptr) return false;
-    const BITMAPINFO info = FrameInfo();
+    const BITMAPINFO info = PictureBitmapInfo();
     void* bits = nullptr;
     d.frameBitmap = CreateDIBSection(d.frameDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (d.frameBitmap == nullptr || bits == nullptr) return false;

@@ -41,6 +41,8 @@ struct ScaledDisplay {
 };
 
 // The frame and back buffer, black. False when GDI cannot give them.
+// The 1024 x 768 picture as a top-down 32-bit DIB.
+BITMAPINFO PictureBitmapInfo();
 bool OpenScaledFrame(ScaledDisplay& display);
 // Chooses how to present to the windows listed so far; GDI when Direct3D
 // is not wanted or cannot serve them all. `why` gets the reason Direct3D
