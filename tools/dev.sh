@@ -60,7 +60,8 @@ case "$mode" in
   sanitize)
     install_missing "${show_packages[@]}" "${test_packages[@]}"
     cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Release -DSTARVANE_SANITIZE=ON -DSTARVANE_WEB=OFF
-    cmake --build build-san -j"$(nproc)" --target starvane-tests starvane-sdl-tests starvane-replay starvane-record
+    cmake --build build-san -j"$(nproc)" --target starvane-tests starvane-sdl-tests starvane-wayland-tests \
+      starvane-golden-run starvane-replay starvane-record
     # Some tests ask for impossible amounts of memory on purpose and expect
     # a null pointer back, not the sanitizer's report. The end-to-end tests,
     # the Windows harness under Wine and the package check run in the normal
