@@ -64,12 +64,6 @@ run() {
     (cd "$work" && wine "$@" >"$out/$name.out" 2>&1
         echo $? >"$work/$name.status") &
 }
-expect_end() {
-    wait_for "$work/$1.status" "$2" || { cat "$out/$1.out"; fail "$1 did not end within $(($2 / 10)) s"; }
-    local status
-    status=$(cat "$work/$1.status")
-    [ "$status" = "$3" ] || { cat "$out/$1.out"; fail "$1 ended with status $status, not $3"; }
-}
 # The output without Wine's CR.
 says() { tr -d '\r' <"$out/$1.out"; }
 mode() { (cd "$work" && wine "$out/display_mode.exe" | tr -d '\r'); }

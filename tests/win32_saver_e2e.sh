@@ -46,14 +46,6 @@ saver() {
     (cd "$work" && WINEDEBUG=-all,err+all wine starvane.scr "$@" >"$out/$name.out" 2>&1
         echo $? >"$work/$name.status") &
 }
-# expect_end NAME TENTHS STATUS: the saver NAME ends within TENTHS tenths
-# of a second with STATUS.
-expect_end() {
-    wait_for "$work/$1.status" "$2" || { cat "$out/$1.out"; fail "$1 did not end within $(($2 / 10)) s"; }
-    local status
-    status=$(cat "$work/$1.status")
-    [ "$status" = "$3" ] || { cat "$out/$1.out"; fail "$1 ended with status $status, not $3"; }
-}
 
 log "/s: the show, then a second /s"
 saver show /s

@@ -132,3 +132,12 @@ wait_for() {
     done
     [ -e "$1" ]
 }
+# expect_end NAME TENTHS STATUS: the program started as NAME (its status
+# written to $work/NAME.status, its output to $out/NAME.out) ends within
+# TENTHS tenths of a second with STATUS.
+expect_end() {
+    wait_for "$work/$1.status" "$2" || { cat "$out/$1.out"; fail "$1 did not end within $(($2 / 10)) s"; }
+    local status
+    status=$(cat "$work/$1.status")
+    [ "$status" = "$3" ] || { cat "$out/$1.out"; fail "$1 ended with status $status, not $3"; }
+}
