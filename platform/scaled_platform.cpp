@@ -127,6 +127,8 @@ void ScaledPlatform::DrawTexts(uint32_t textColor, const TextRun* runs, int32_t 
         rows.top = std::min(rows.top, int32_t(std::clamp<int64_t>(run.y, 0, kScreenHeight)));
         rows.bottom = std::max(rows.bottom, int32_t(std::clamp<int64_t>(int64_t(run.y) + kGlyphHeight, 0, kScreenHeight)));
     }
+    for (int32_t y = rows.top; y < rows.bottom && !counts.lit; ++y)
+        if (LitColumns(picture_ + size_t(y) * size_t(pitch_), kScreenWidth).right > 0) NoteLit();
     ShowRows(rows);
 }
 
@@ -174,6 +176,7 @@ void ScaledPlatform::Present() {
         const ColumnSpan found = LitColumns(picture_ + size_t(y) * size_t(pitch_) + r.left, r.right - r.left);
         ColumnSpan now;
         if (found.left < found.right) now = {r.left + found.left, r.left + found.right};
+        if (found.left < found.right && !counts.lit) NoteLit();
         ColumnSpan& c = changed_[size_t(y)];
         c = lit_[size_t(y)];
         AddColumns(c, now.left, now.right);
@@ -193,6 +196,15 @@ void ScaledPlatform::Present() {
     }
     ShowChanged(changed_.data());
     if (counts.pixels != sentBefore) ++counts.sent;
+}
+
+void ScaledPlatform::NoteLit() {
+    for (const View& v : views_)
+        if (!v.hidden) {
+            counts.lit = true;
+            counts.firstLitTick = TickCount();
+            return;
+        }
 }
 
 void ScaledPlatform::ShowChanged(const ColumnSpan* changed) {

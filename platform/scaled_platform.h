@@ -42,6 +42,8 @@ struct PresentCounts {
     int64_t hidden = 0;     // presents while no view could be seen: nothing done
     int64_t pixels = 0;     // pixels sent, all views
     uint32_t firstTick = 0, lastTick = 0;  // tick counts of the first and last present
+    bool lit = false;           // lit pixels were sent
+    uint32_t firstLitTick = 0;  // tick count when lit pixels were first sent
 };
 
 class ScaledPlatform : public MemoryPlatform {
@@ -112,6 +114,8 @@ private:
     };
 
     void PlacePicture(uint32_t* pixels, int32_t pitch, int32_t home);
+    // Marks the first lit pixels sent, when a view can be seen.
+    void NoteLit();
     void ShowChanged(const ColumnSpan* changed);
     void DrawView(int32_t view, const ColumnSpan* changed);
     bool InPlace(const View& v) const;

@@ -141,10 +141,14 @@ TEST(ScaledPresent, SendsOnlyWhatWasLitAndNothingWhileHidden) {
     p.Present();  // black stays black
     EXPECT_TRUE(pushed.empty());
     EXPECT_EQ(p.counts.unchanged, 1);
+    EXPECT_FALSE(p.counts.lit);
 
     pixel(100, 300) = 0x010000;
     pixel(700, 301) = 0x000001;
+    p.clock = 40;
     p.Present();
+    EXPECT_TRUE(p.counts.lit);
+    EXPECT_EQ(p.counts.firstLitTick, 40u);
     // Two far-apart pixels: two one-pixel rectangles.
     ASSERT_EQ(pushed.size(), 2u);
     EXPECT_EQ(pushed[0].top, 300);
@@ -208,4 +212,27 @@ TEST(ScaledPresent, ThePictureSurvivesResizesInAndOutOfPlace) {
         EXPECT_EQ(Picture(p), before) << w << "x" << h;
         ExpectViewShows(p, 0, before);
     }
+}
+
+// The first lit pixels count when they are sent: text as well as the
+// picture, but nothing drawn while no view can be seen.
+TEST(ScaledPresent, FirstLitFrameIsTheFirstLitPixelsSent) {
+    MemoryViews p({{1920, 1080}});
+    ASSERT_TRUE(p.CreateShowWindow(IgnoreMessages, nullptr));
+    ASSERT_EQ(p.OpenDisplay(), nullptr);
+    p.ClearSurfaces();
+    const TextRun banner = {400, 300, "Starvane", 8};
+    p.SetViewHidden(0, true);
+    p.clock = 10;
+    p.DrawTexts(0x00FFFFFF, &banner, 1);
+    p.Present();
+    EXPECT_FALSE(p.counts.lit);
+    p.SetViewHidden(0, false);
+    p.clock = 50;
+    p.Present();
+    EXPECT_TRUE(p.counts.lit);
+    EXPECT_EQ(p.counts.firstLitTick, 50u);
+    p.clock = 70;
+    p.DrawTexts(0x00FFFFFF, &banner, 1);
+    EXPECT_EQ(p.counts.firstLitTick, 50u);
 }

@@ -4,8 +4,11 @@
 # each program, in turns over a few rounds, the CPU of the program plus the
 # X server (as % of one core) over a stretch after a warm-up, the program's
 # peak memory (VmHWM), its mean frame rate and the time to its first lit
-# frame. Prints one table of medians (the range over the rounds after the
-# CPU figure).
+# frame, twice: as a watcher saw it on the screen (it grabs the whole screen
+# over and over, so it is coarse at large sizes and slows the start it
+# watches) and as the show counts it from its process's start to the first
+# lit pixels it sent (its --verbose line). Prints one table of medians (the
+# range over the rounds after the CPU figure).
 #
 #   tools/measure_cpu.sh [options] [PROGRAM...]
 #     PROGRAM         starvane builds to compare (default build/starvane)
@@ -109,12 +112,14 @@ measure() {
     if [ -z "$rate" ]; then
         rate=$(sed -n 's/^starvane: .* frames in .* s, \([0-9.]*\) a second.*/\1/p' "$work/stderr.txt")
     fi
+    own=$(sed -n 's/^starvane: first lit frame sent \([0-9.]*\) s.*/\1/p' "$work/stderr.txt")
     awk -v n="$name" -v sz="$size" -v m="$mode" -v ts="$t_start" -v tl="${t_lit:-}" -v t0="$t0" -v t1="$t1" \
-        -v hz="$hz" -v s0="$show0" -v s1="$show1" -v x0="$x0" -v x1="$x1" -v peak="$peak" -v rate="${rate:--}" 'BEGIN {
+        -v hz="$hz" -v s0="$show0" -v s1="$show1" -v x0="$x0" -v x1="$x1" -v peak="$peak" -v rate="${rate:--}" \
+        -v own="${own:--}" 'BEGIN {
         wall = t1 - t0
         lit = tl != "" ? sprintf("%.2f", tl - ts) : "-"
-        printf "%s %s %s %.2f %.2f %.1f %s %s\n", sz, m, n, (s1 - s0) * 100 / hz / wall, (x1 - x0) * 100 / hz / wall,
-            peak / 1024, rate, lit
+        printf "%s %s %s %.2f %.2f %.1f %s %s %s\n", sz, m, n, (s1 - s0) * 100 / hz / wall, (x1 - x0) * 100 / hz / wall,
+            peak / 1024, rate, lit, own
     }' >>"$work/results.txt"
     tail -1 "$work/results.txt" >&2
 }
@@ -141,24 +146,26 @@ echo
 for i in "${!programs[@]}"; do echo "program $i: ${programs[$i]}"; done
 [ -n "$other" ] && echo "program other: $other"
 echo "CPU as % of one core, median of $rounds rounds of ${seconds} s (range); memory is the program's peak"
-printf '%-10s %-5s %-7s %-22s %-8s %-8s %-9s %s\n' size mode program "show+X (range)" show X "peak MB" "fps  first lit (s)"
+printf '%-10s %-5s %-7s %-22s %-8s %-8s %-9s %s\n' size mode program "show+X (range)" show X "peak MB" "fps  first lit, screen and own (s)"
 sort -k1,1V -k2,2 -k3,3 "$work/results.txt" | awk '
     function median(list, n,   a, i, j, t) {
         n = split(list, a, " ")
         for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
         return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     }
+    function mid(list) { return list ~ /-/ ? "-" : median(list) }
     function flush() {
         if (key == "") return
         n = split(tot, all, " "); lo = all[1]; hi = all[1]
         for (i = 1; i <= n; i++) { if (all[i] + 0 < lo + 0) lo = all[i]; if (all[i] + 0 > hi + 0) hi = all[i] }
         split(key, part, SUBSEP)
-        printf "%-10s %-5s %-7s %5.1f %% (%.1f-%.1f)   %-8.1f %-8.1f %-9.1f %s  %s\n", part[1], part[2], part[3], median(tot),
-            lo, hi, median(sh), median(xs), median(mem), median(fps), median(lit)
+        printf "%-10s %-5s %-7s %5.1f %% (%.1f-%.1f)   %-8.1f %-8.1f %-9.1f %s  %s  %s\n", part[1], part[2], part[3],
+            median(tot), lo, hi, median(sh), median(xs), median(mem), mid(fps), mid(lit), mid(own)
     }
     {
         this = $1 SUBSEP $2 SUBSEP $3
-        if (this != key) { flush(); key = this; tot = sh = xs = mem = fps = lit = "" }
+        if (this != key) { flush(); key = this; tot = sh = xs = mem = fps = lit = own = "" }
         tot = tot " " ($4 + $5); sh = sh " " $4; xs = xs " " $5; mem = mem " " $6; fps = fps " " $7; lit = lit " " $8
+        own = own " " $9
     }
     END { flush() }'
