@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
 #ifdef STARVANE_HAVE_WAYLAND
         WaylandPlatform platform(options);
         if (const int status = platform.Open(error)) return Fail(status, error);
-        return RunShow(platform);
+        return Run(platform, options, startTick);
 #else
         return Fail(2, "--layer draws on Wayland desktops, and this build has no Wayland");
 #endif
