@@ -70,7 +70,13 @@ swaymsg create_output >/dev/null && swaymsg create_output >/dev/null || fail "sw
 swaymsg output HEADLESS-1 resolution 1280x720 position 0 0 >/dev/null &&
     swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null &&
     swaymsg output HEADLESS-3 resolution 1024x768 scale 2 position 2080 0 >/dev/null || fail "cannot size the outputs"
-layout="2592 800"  # the layout's extent, for the virtual pointer
+# The layout's extent now, for the virtual pointer's absolute motion: the
+# right and bottom edges of the active outputs.
+layout() {
+    swaymsg -t get_outputs -r | python3 -c 'import json, sys
+rects = [o["rect"] for o in json.load(sys.stdin) if o["active"]]
+print(max(r["x"] + r["width"] for r in rects), max(r["y"] + r["height"] for r in rects))'
+}
 
 # Checks a capture of a whole output showing the scaled picture: nothing
 # around the picture, the banner at its left edge, the burst at its centre.
@@ -152,7 +158,7 @@ shot HEADLESS-2 resized || fail "grim failed"
 echo "HEADLESS-2 resized: $(tr '\n' ' ' <"$out/resized.txt")"
 [ "$(figure size "$out/resized.txt")" = 600x800 ] && [ "$(figure bars "$out/resized.txt")" -eq 0 ] &&
     [ "$(figure black "$out/resized.txt")" -lt 1000 ] || fail "the show did not follow the new size of HEADLESS-2"
-swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null  # the layout the click below counts on
+swaymsg output HEADLESS-2 resolution 800x800 position 1280 0 >/dev/null
 
 # An output that comes gets the show at once; one that goes takes only its
 # own surface.
@@ -199,7 +205,9 @@ shot HEADLESS-2 overlay-other || fail "grim failed"
 on_sway wtype -s 300 -k l -s 100 -k r >"$out/wtype.log" 2>&1 || fail "wtype failed"
 sleep 1.5
 shot HEADLESS-1 overlay-before || fail "grim failed"
-on_sway "$tmp/bin/wayland-click" 347 586 $layout right >"$out/click.log" 2>&1 || fail "wayland-click failed"
+extent=$(layout) || fail "swaymsg -t get_outputs failed"
+# shellcheck disable=SC2086 # the extent is two words
+on_sway "$tmp/bin/wayland-click" 347 586 $extent right >"$out/click.log" 2>&1 || fail "wayland-click failed"
 gain=0
 for _ in $(seq 20); do
     shot HEADLESS-1 overlay-after || fail "grim failed"
