@@ -16,10 +16,12 @@ constexpr int32_t kFilteredBottom = 741;
 
 }  // namespace
 
-uint32_t ScaledPlatform::TickCount() {
+uint32_t SteadyTicks() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
+
+uint32_t ScaledPlatform::TickCount() { return SteadyTicks(); }
 
 uint32_t ScaledPlatform::TimeSeconds() { return uint32_t(std::time(nullptr)); }
 

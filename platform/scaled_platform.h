@@ -46,6 +46,9 @@ struct PresentCounts {
     uint32_t firstLitTick = 0;  // tick count when lit pixels were first sent
 };
 
+// Milliseconds of the steady clock: the scaled backends' TickCount.
+uint32_t SteadyTicks();
+
 class ScaledPlatform : public MemoryPlatform {
 public:
     PresentCounts counts;

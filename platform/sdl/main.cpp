@@ -1,7 +1,6 @@
 // The show on an SDL2 desktop, in a window of its own, drawn into an X
 // window another program gives it, or in Wayland layer surfaces.
 #define SDL_MAIN_HANDLED
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,12 +29,11 @@ int Fail(int status, const std::string& error) {
     return status;
 }
 
-// The steady clock (as ScaledPlatform::TickCount reads it) when the process
-// started: on Linux the time the loader took is counted too, from the
-// kernel's start time of the process (to its clock tick).
+// SteadyTicks when the process started: on Linux the time the loader took
+// is counted too, from the kernel's start time of the process (to its clock
+// tick).
 uint32_t StartTick() {
-    const auto steady = std::chrono::steady_clock::now().time_since_epoch();
-    uint32_t tick = uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(steady).count());
+    uint32_t tick = SteadyTicks();
 #ifdef __linux__
     // Field 22 of /proc/self/stat, the 20th after the command's closing ')'.
     char text[1024] = {};
